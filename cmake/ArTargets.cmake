@@ -32,3 +32,25 @@ function(ar_add_gtest target)
                        DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "AR_TEST_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
+
+# A fuzz target: a source defining LLVMFuzzerTestOneInput, the libraries it needs, and a seed
+# corpus folder. With clang and AR_FUZZ=ON it links libFuzzer; otherwise it links a replay main
+# and a test named fuzz_replay_<target> runs it on every file of the corpus.
+#   ar_add_fuzzer(fuzz_model SOURCES model_fuzz.cpp LIBS ar_model CORPUS corpus/model)
+function(ar_add_fuzzer target)
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(AR_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    add_executable(${target} ${F_SOURCES})
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${target} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+    file(GLOB_RECURSE corpus_files ${CMAKE_CURRENT_SOURCE_DIR}/${F_CORPUS}/*)
+    if(corpus_files)
+      add_test(NAME fuzz_replay_${target} COMMAND ${target} ${corpus_files}
+               WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+    endif()
+  endif()
+  target_link_libraries(${target} PRIVATE ${F_LIBS})
+  ar_target_warnings(${target})
+endfunction()
