@@ -1,0 +1,133 @@
+#include "app/tracker.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "app/scene.h"
+#include "camera/pose.h"
+#include "detect/marker_pipeline.h"
+#include "detect/pattern.h"
+#include "video/video.h"
+
+namespace {
+
+bool transformIsFinite(const double t[3][4]) {
+  for (int r = 0; r < 3; r++)
+    for (int c = 0; c < 4; c++)
+      if (!std::isfinite(t[r][c])) return false;
+  return true;
+}
+
+}  // namespace
+
+TrackerState& trackerState() {
+  static TrackerState state = [] {
+    TrackerState s = {};
+    s.camera.xsize = 640;
+    s.camera.ysize = 480;
+    return s;
+  }();
+  return state;
+}
+
+bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* failure, int* failedRow) {
+  *failure = StartFailure::None;
+  *failedRow = -1;
+  int width = 0;
+  int height = 0;
+  if (arVideoOpen(kVideoConfigFile) < 0) {
+    *failure = StartFailure::Video;
+    return false;
+  }
+  if (arVideoInqSize(&width, &height) < 0) {
+    *failure = StartFailure::VideoSize;
+    return false;
+  }
+  CameraParam stored;
+  if (arCameraParamRead(kCameraParamFile, 1, &stored) < 0) {
+    *failure = StartFailure::CameraFile;
+    return false;
+  }
+  arCameraParamResize(&stored, width, height, &state.camera);
+  arCameraParamPrint(&state.camera);
+  arCameraParamSetCurrent(&state.camera);
+
+  for (int i = 0; i < table.count; i++) {
+    const int id = arReadPatternFile(table.entries[i].patternFile);
+    state.bindings[i].patternId = id;
+    state.bindings[i].entry = const_cast<MarkerEntry*>(&table.entries[i]);
+    if (id < 0) {
+      *failure = StartFailure::PatternFile;
+      *failedRow = i;
+      return false;
+    }
+  }
+  return true;
+}
+
+void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& table) {
+  switch (failure) {
+    case StartFailure::None:
+      return;
+    case StartFailure::Video:
+      std::fprintf(stderr, "arviewer: cannot open the video source configured in %s\n", kVideoConfigFile);
+      return;
+    case StartFailure::VideoSize:
+      std::fprintf(stderr, "arviewer: the video source configured in %s reports no frame size\n",
+                   kVideoConfigFile);
+      return;
+    case StartFailure::CameraFile:
+      std::fprintf(stderr, "arviewer: cannot read the camera parameter file %s (missing, unreadable or shorter than %d bytes)\n",
+                   kCameraParamFile, kCameraParamFileRecordSize);
+      return;
+    case StartFailure::PatternFile:
+      std::fprintf(stderr, "arviewer: cannot load the pattern file \"%s\" named on row %d of %s\n",
+                   table.entries[failedRow].patternFile, failedRow + 1, kMarkerTableFile);
+      return;
+  }
+}
+
+bool grabFrame(TrackerState& state) {
+  state.markers = nullptr;
+  state.frame = nullptr;
+  state.frame = arVideoGetImage();
+  if (!state.frame) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kNoFrameSleepMs));
+    arVideoCapNext();
+    return false;
+  }
+  return arFindMarkers(state.frame, kDetectionThreshold, &state.markers, &state.markerCount) >= 0;
+}
+
+bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table) {
+  std::vector<VisibleMarker>& visible = sceneState().visible;
+  visible.clear();
+  state.anyVisible = false;
+  for (int i = 0; i < state.markerCount; i++) {
+    const DetectedMarker& marker = state.markers[i];
+    int row = -1;
+    for (int j = 0; j < table.count; j++) {
+      if (state.bindings[j].patternId == marker.id) {
+        row = j;
+        break;
+      }
+    }
+    if (row < 0) continue;  // unidentified, or a pattern no row uses
+
+    const MarkerEntry& entry = table.entries[row];
+    const double center[2] = {entry.centerX, entry.centerY};
+    VisibleMarker v;
+    v.entryIndex = row;
+    v.scale = entry.scale;
+    // A marker whose pose cannot be started (or that degenerates into non-finite numbers) has no
+    // transform to draw with: skip it this frame.
+    if (arMarkerPose(&marker, center, static_cast<double>(entry.width), v.transform) < 0.0) continue;
+    if (!transformIsFinite(v.transform)) continue;
+    visible.push_back(v);
+    state.anyVisible = true;
+  }
+  return state.anyVisible;
+}

@@ -1,0 +1,66 @@
+// The tracking driver: turns the newest camera frame into the list of markers to draw.
+#pragma once
+
+#include <cstdint>
+
+#include "app/marker_table.h"
+#include "camera/camera_param.h"
+#include "detect/detected_marker.h"
+
+struct BackgroundSettings;
+
+constexpr int kMaxPatternBindings = 256;
+constexpr int kDetectionThreshold = 100;  // brightness threshold on the 0..255 scale
+constexpr int kNoFrameSleepMs = 2;        // sleep when the video has no new frame
+
+// The video library's configuration, passed as it stands; the video layer reads backslashes as
+// folder separators.
+constexpr const char* kVideoConfigFile = "Data\\WDM_camera_flipV.xml";
+constexpr const char* kCameraParamFile = "Data/camera_para.dat";
+
+// One marker-table row's pattern id.
+struct PatternBinding {
+  int32_t patternId;    // slot returned by arReadPatternFile for the row's pattern file; -1 if it failed
+  MarkerEntry* entry;   // the row itself; points into the process-wide marker table
+};
+
+// One matched detection of the current frame, ready to draw.
+struct VisibleMarker {
+  int32_t entryIndex;         // marker-table row; also the scene's model slot
+  double transform[3][4];     // marker-to-camera transform from pose estimation, row-major
+  float scale;                // copy of the row's scale
+};
+
+struct TrackerState {
+  CameraParam camera;              // camera rescaled to the video size; 640 x 480 until start-up
+  uint8_t* frame;                  // newest BGRA frame, owned by the video layer; null once released
+  DetectedMarker* markers;         // detection result of the current frame, owned by detection
+  int32_t markerCount;             // records at markers
+  PatternBinding bindings[kMaxPatternBindings];  // element i belongs to table row i
+  bool anyVisible;                 // the last update appended at least one VisibleMarker
+  BackgroundSettings* background;  // video-background state, created after the window exists
+};
+
+// The process-wide tracker state, created on first use.
+TrackerState& trackerState();
+
+// Which start-up step failed, so that the caller can say so.
+enum class StartFailure { None, Video, VideoSize, CameraFile, PatternFile };
+
+// Opens the video, reads and rescales the camera parameters (printing them) and makes them current,
+// then loads one pattern file per table row in order. On failure returns false and names the
+// failing step in *failure (and the row in *failedRow for a pattern file). The video is not closed
+// on failure.
+bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* failure, int* failedRow);
+
+// One line on standard error naming the failed start-up step.
+void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& table);
+
+// Takes the newest frame and detects markers in it. True when a new frame was taken and detection
+// succeeded; with no new frame, sleeps 2 ms, releases with arVideoCapNext and returns false.
+bool grabFrame(TrackerState& state);
+
+// Refills the scene's visible list from state.markers: one VisibleMarker per detection whose id
+// matches a row's pattern id and whose pose could be estimated, in detection order. Returns
+// anyVisible.
+bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table);

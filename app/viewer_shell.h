@@ -1,0 +1,40 @@
+// The viewer's GLUT shell: start-up, the callbacks that drive every frame, and the exit.
+//
+// Keys: Escape, Q and q quit. Released arrow keys change the size of every model: Left resets it
+// to 1.0, Up raises it by 0.1, Down lowers it by 0.1 down to 0.1.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kWindowWidth = 640;    // the window is this size whatever the video size
+constexpr int kWindowHeight = 480;
+constexpr int kIdlePeriodMs = 20;    // frames are taken at most once per this period
+constexpr double kNearPlane = static_cast<double>(0.1f);  // scene units, the single-precision 0.1
+constexpr double kFarPlane = 100.0;
+constexpr double kBackgroundZoom = 1.0;
+
+// Program entry: returns a non-zero status when start-up fails (after one line on standard error
+// naming what failed); otherwise it runs the GLUT main loop and ends through quitProgram.
+int runViewer(int argc, char** argv);
+
+// The idle pacing: true when a frame may be taken at now (milliseconds since start) given the
+// time of the last tick that took one. Elapsed seconds are compared in single precision.
+bool idleTickDue(int32_t nowMs, int32_t lastTickMs);
+
+// One idle tick at time now: grabs and processes a frame when due. Returns true when a frame was
+// grabbed and processed, so that the caller posts a redisplay.
+bool idleTick(int32_t nowMs);
+
+// The milliseconds of the last tick that took a frame.
+int32_t lastTickMs();
+
+// The GLUT callbacks, registered by runViewer.
+void onDisplay();
+void onReshape(int width, int height);
+void onVisibility(int state);
+void onKeyboard(unsigned char key, int x, int y);
+void onSpecialKeyUp(int key, int x, int y);
+void onIdle();
+
+// Releases the background, stops and closes the video and ends the process with status 0.
+[[noreturn]] void quitProgram();
