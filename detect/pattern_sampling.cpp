@@ -4,6 +4,7 @@
 
 #include "camera/camera_param.h"
 #include "camera/matrix.h"
+#include "detect/pattern_sampling_internal.h"
 
 namespace {
 
@@ -12,13 +13,6 @@ constexpr double kPlaneCorners[4][2] = {{100.0, 100.0}, {110.0, 100.0}, {110.0, 
 constexpr double kInteriorStart = 102.5;
 constexpr double kInteriorSize = 5.0;
 constexpr int32_t kMaxSamplesPerAxis = 64;
-
-// 16, 32 or 64 samples for an axis whose longer edge has squared length edge2.
-int32_t samplesForEdge(int64_t edge2) {
-  int32_t n = kArPatternSize;
-  while (n < kMaxSamplesPerAxis && static_cast<int64_t>(n) * n < edge2 / 4) n *= 2;
-  return n;
-}
 
 int64_t squaredLength(const double a[2], const double b[2]) {
   const double dx = a[0] - b[0];
@@ -38,6 +32,12 @@ struct Buffers {
 };
 
 }  // namespace
+
+int32_t arSamplesPerAxis(int64_t squaredEdge) {
+  int32_t n = kArPatternSize;
+  while (n < kMaxSamplesPerAxis && static_cast<int64_t>(n) * n < squaredEdge / 4) n *= 2;
+  return n;
+}
 
 int arSolveHomography(const double plane[4][2], const double image[4][2], double h[9]) {
   Buffers m;
@@ -74,9 +74,9 @@ int arSamplePattern(const uint8_t* frame, const int32_t* contourX, const int32_t
   double h[9];
   if (arSolveHomography(kPlaneCorners, corners, h) < 0) return -1;
 
-  const int32_t nx = samplesForEdge(std::max(squaredLength(corners[0], corners[1]),
+  const int32_t nx = arSamplesPerAxis(std::max(squaredLength(corners[0], corners[1]),
                                              squaredLength(corners[2], corners[3])));
-  const int32_t ny = samplesForEdge(std::max(squaredLength(corners[1], corners[2]),
+  const int32_t ny = arSamplesPerAxis(std::max(squaredLength(corners[1], corners[2]),
                                              squaredLength(corners[3], corners[0])));
   const int32_t kx = nx / kArPatternSize;
   const int32_t ky = ny / kArPatternSize;
