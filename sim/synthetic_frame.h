@@ -64,6 +64,14 @@ class SimRenderer {
               const SimEffects& effects, uint8_t* bgra, SimMarkerTruth* truth) const;
 
  private:
+  friend struct SimRendererInternals;
+
+  // Ideal point of observed sample (column i, row j of an s x s grid) of pixel (x, y).
+  void sampleIdeal(int x, int y, int i, int j, int s, double* ix, double* iy) const;
+  void renderScene(const SimBackground& background, const SimMarker* markers, int count,
+                   const SimEffects& effects, uint8_t* bgra, SimMarkerTruth* truth,
+                   bool boundToBoxes) const;
+
   CameraParam camera_;
   int width_ = 0, height_ = 0;
   int mapSupersample_ = 0;
