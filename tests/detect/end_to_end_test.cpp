@@ -31,7 +31,7 @@ SimEffects renderEffects() {
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kDefaultFrames = 60;  // the sanitizer build runs the same scenes, fewer of them
+constexpr int kDefaultFrames = 40;  // the sanitizer build runs the first of the same scenes
 #else
 constexpr int kDefaultFrames = 500;
 #endif
