@@ -1,0 +1,26 @@
+// Pose of a detected square marker: the transform from marker coordinates to camera coordinates.
+//
+// Marker coordinates: the marker lies in the plane Z = 0, x to the right and y up on the upright
+// printed marker. Camera coordinates: x right, y down, z forward. The camera is arCurrentCamera.
+#pragma once
+
+#include "detect/detected_marker.h"
+
+// Estimates the pose of marker, a square of side width (any length unit; the translation comes
+// out in that unit) centred at center = (cx, cy) in its own plane. Its model corners
+// (cx - w/2, cy + w/2), (cx + w/2, cy + w/2), (cx + w/2, cy - w/2), (cx - w/2, cy - w/2)
+// (top-left, top-right, bottom-right, bottom-left) are matched to the image corners
+// vertex[(4 + k - dir) % 4], k = 0 .. 3.
+// Writes [R | t] into out and returns the fit error, the mean squared distance per corner in
+// pixels squared (below 1.0 for a good fit; a poor fit is still returned). Returns -1.0 and
+// leaves out untouched when no pose can be computed (degenerate corners or edge lines).
+// Uses process-wide work storage: one call at a time.
+double arMarkerPose(const DetectedMarker* marker, const double center[2], double width,
+                    double out[3][4]);
+
+// Starting rotation of a marker from the vanishing points of its two pairs of opposite edges,
+// seen through the camera matrix P (3 x 4). Column 0 of rotation is the marker's x axis,
+// column 1 its y axis, column 2 their cross product. 0, or -1 (rotation untouched) when the
+// edges give no usable pair of axes.
+int arInitialRotation(const DetectedMarker* marker, const double projection[3][4],
+                      double rotation[3][3]);

@@ -1,0 +1,493 @@
+// Camera, file, image-sequence and custom-pipeline sources, all run by GStreamer: a source part
+// chosen by the configuration, then videoconvert ! videoscale ! BGRA caps ! appsink. The appsink
+// (max-buffers=1, drop=true) hands every sample to the frame exchange on GStreamer's streaming
+// thread; a bus thread of our own watches for errors and the end of the stream.
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+#include <gst/video/video.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+
+#include "video/gst_source_internal.h"
+#include "video/video_source.h"
+
+namespace {
+
+constexpr auto kOpenTimeout = std::chrono::seconds(10);      // first picture must come by then
+constexpr auto kErrorGrace = std::chrono::seconds(2);        // wait for the cause of a failed start
+constexpr GstClockTime kBusPoll = 100 * GST_MSECOND;         // bus thread checks for quit this often
+
+// What to build for one configured source.
+struct Plan {
+  std::string launch;             // gst-launch text; our elements are named arvideo_*
+  std::string what;               // the source in messages: "camera /dev/video0", "file clip.avi"
+  std::string detail;             // after the size in the start-up line: "MJPEG at 30 fps"
+  std::string device;             // camera: device property of arvideo_src
+  std::string cameraCaps;         // camera: caps of arvideo_camcaps
+  std::string uri;                // file: uri property of arvideo_src
+  std::vector<std::string> pictures;   // sequence: fed through arvideo_appsrc
+  std::string pictureCaps;
+  bool sync = true;               // pace by timestamps (files); live sources deliver at once
+  bool loop = false;
+};
+
+std::string gerrorText(GError* error) {
+  std::string text = error && error->message ? error->message : "unknown error";
+  if (error) g_error_free(error);
+  return text;
+}
+
+std::string fpsText(int num, int den) {
+  if (den == 1) return std::to_string(num);
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.3g", static_cast<double>(num) / den);
+  return buffer;
+}
+
+class GstVideoSource : public VideoSource {
+ public:
+  GstVideoSource(const VideoSourceConfig& config, Plan plan)
+      : config_(config), plan_(std::move(plan)) {}
+
+  ~GstVideoSource() override {
+    quit_ = true;
+    if (busThread_.joinable()) busThread_.join();
+    if (pipeline_) {
+      gst_element_set_state(pipeline_, GST_STATE_NULL);
+      gst_object_unref(pipeline_);
+    }
+  }
+
+  bool open(std::string* error) {
+    if (!build(error)) return false;
+    busThread_ = std::thread([this] { watchBus(); });
+    GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    if (change == GST_STATE_CHANGE_NO_PREROLL) {
+      live_ = true;
+      change = gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto deadline = std::chrono::steady_clock::now() +
+                    (change == GST_STATE_CHANGE_FAILURE ? kErrorGrace : kOpenTimeout);
+    cv_.wait_until(lock, deadline, [this] { return sawPicture_ || !failure_.empty(); });
+    if (!failure_.empty() || !sawPicture_) {
+      *error = plan_.what + ": " + (!failure_.empty() ? failure_
+               : change == GST_STATE_CHANGE_FAILURE ? std::string("the pipeline could not start")
+                                                     : std::string("no picture within 10 s"));
+      return false;
+    }
+    width_ = config_.width > 0 ? config_.width : nativeWidth_;
+    height_ = config_.height > 0 ? config_.height : nativeHeight_;
+    lock.unlock();
+    if (config_.width == 0) lockOutputSize();
+    frames_.configure(width_, height_, config_.flipV, config_.flipH);
+    lock.lock();
+    if (!failure_.empty()) {
+      *error = plan_.what + ": " + failure_;
+      return false;
+    }
+    opened_ = true;
+    return true;
+  }
+
+  bool start() override {
+    if (frames_.finished()) return false;
+    frames_.setAccepting(true);
+    return gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+  }
+
+  void stop() override {
+    frames_.setAccepting(false);
+    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+  }
+
+  std::string description() const override {
+    std::string text = plan_.what + " " + std::to_string(width_) + "x" + std::to_string(height_);
+    if (!plan_.detail.empty()) text += " " + plan_.detail;
+    return text;
+  }
+
+ private:
+  bool build(std::string* error) {
+    GError* parseError = nullptr;
+    pipeline_ = gst_parse_launch(plan_.launch.c_str(), &parseError);
+    if (!pipeline_ || parseError) {
+      *error = plan_.what + ": invalid pipeline: " + gerrorText(parseError);
+      return false;
+    }
+    if (!GST_IS_BIN(pipeline_)) {
+      *error = plan_.what + ": invalid pipeline";
+      return false;
+    }
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline_), "arvideo_sink");
+    GstElement* caps = gst_bin_get_by_name(GST_BIN(pipeline_), "arvideo_caps");
+    if (!sink || !caps) {
+      if (sink) gst_object_unref(sink);
+      if (caps) gst_object_unref(caps);
+      *error = plan_.what + ": the pipeline description must not end the pipeline";
+      return false;
+    }
+    setOutputCaps(caps, config_.width, config_.height);
+    gst_object_unref(caps);
+    g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", plan_.sync ? TRUE : FALSE,
+                 "enable-last-sample", FALSE, nullptr);
+    GstAppSinkCallbacks callbacks = {};
+    callbacks.new_preroll = [](GstAppSink* s, gpointer self) {
+      return static_cast<GstVideoSource*>(self)->onSample(gst_app_sink_pull_preroll(s), false);
+    };
+    callbacks.new_sample = [](GstAppSink* s, gpointer self) {
+      return static_cast<GstVideoSource*>(self)->onSample(gst_app_sink_pull_sample(s), true);
+    };
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+    gst_object_unref(sink);
+    return configureSourcePart(error);
+  }
+
+  bool configureSourcePart(std::string* error) {
+    if (!plan_.device.empty() || !plan_.uri.empty()) {
+      GstElement* src = gst_bin_get_by_name(GST_BIN(pipeline_), "arvideo_src");
+      if (!plan_.device.empty()) g_object_set(src, "device", plan_.device.c_str(), nullptr);
+      if (!plan_.uri.empty()) g_object_set(src, "uri", plan_.uri.c_str(), nullptr);
+      gst_object_unref(src);
+    }
+    if (!plan_.cameraCaps.empty()) {
+      GstElement* filter = gst_bin_get_by_name(GST_BIN(pipeline_), "arvideo_camcaps");
+      GstCaps* caps = gst_caps_from_string(plan_.cameraCaps.c_str());
+      g_object_set(filter, "caps", caps, nullptr);
+      gst_caps_unref(caps);
+      gst_object_unref(filter);
+    }
+    if (!plan_.pictures.empty()) {
+      GstElement* src = gst_bin_get_by_name(GST_BIN(pipeline_), "arvideo_appsrc");
+      GstCaps* caps = gst_caps_new_simple(plan_.pictureCaps.c_str(), "framerate", GST_TYPE_FRACTION,
+                                          config_.fpsNum, config_.fpsDen, nullptr);
+      g_object_set(src, "caps", caps, "format", GST_FORMAT_TIME, "max-bytes",
+                   static_cast<guint64>(4 << 20), nullptr);
+      gst_caps_unref(caps);
+      GstAppSrcCallbacks callbacks = {};
+      callbacks.need_data = [](GstAppSrc* s, guint, gpointer self) {
+        static_cast<GstVideoSource*>(self)->feedPicture(s);
+      };
+      gst_app_src_set_callbacks(GST_APP_SRC(src), &callbacks, this, nullptr);
+      gst_object_unref(src);
+    }
+    (void)error;
+    return true;
+  }
+
+  static void setOutputCaps(GstElement* filter, int width, int height) {
+    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRA", nullptr);
+    if (width > 0) {
+      gst_caps_set_simple(caps, "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr);
+    }
+    g_object_set(filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+  }
+
+  // Without a configured size the first picture's size is kept for good; later pictures of
+  // another size are scaled to it, so the viewer's frame size never changes.
+  void lockOutputSize() {
+    GstElement* caps = gst_bin_get_by_name(GST_BIN(pipeline_), "arvideo_caps");
+    setOutputCaps(caps, width_, height_);
+    gst_object_unref(caps);
+  }
+
+  GstFlowReturn onSample(GstSample* sample, bool playing) {
+    if (!sample) return GST_FLOW_OK;
+    GstVideoInfo info;
+    GstCaps* caps = gst_sample_get_caps(sample);
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    if (caps && buffer && gst_video_info_from_caps(&info, caps)) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!sawPicture_) {
+          sawPicture_ = true;
+          nativeWidth_ = GST_VIDEO_INFO_WIDTH(&info);
+          nativeHeight_ = GST_VIDEO_INFO_HEIGHT(&info);
+        }
+      }
+      cv_.notify_all();
+      GstMapInfo map;
+      if (playing && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        const gsize needed = static_cast<gsize>(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) *
+                             (GST_VIDEO_INFO_HEIGHT(&info) - 1) + GST_VIDEO_INFO_WIDTH(&info) * 4;
+        if (map.size >= GST_VIDEO_INFO_PLANE_OFFSET(&info, 0) + needed) {
+          frames_.publish(map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0),
+                          GST_VIDEO_INFO_PLANE_STRIDE(&info, 0), GST_VIDEO_INFO_WIDTH(&info),
+                          GST_VIDEO_INFO_HEIGHT(&info));
+        }
+        gst_buffer_unmap(buffer, &map);
+      }
+    }
+    gst_sample_unref(sample);
+    return GST_FLOW_OK;
+  }
+
+  // Runs on the appsrc's streaming thread: one picture file per buffer, stamped at the
+  // configured rate; the count keeps growing across loops so time never runs backwards.
+  void feedPicture(GstAppSrc* src) {
+    if (nextPicture_ == plan_.pictures.size()) {
+      if (!plan_.loop) {
+        gst_app_src_end_of_stream(src);
+        return;
+      }
+      nextPicture_ = 0;
+    }
+    const std::string& path = plan_.pictures[nextPicture_++];
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) bytes.clear();
+    if (bytes.empty()) {
+      GST_ELEMENT_ERROR(src, RESOURCE, READ, ("cannot read picture %s", path.c_str()), (nullptr));
+      return;
+    }
+    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, bytes.size(), nullptr);
+    gst_buffer_fill(buffer, 0, bytes.data(), bytes.size());
+    const guint64 num = static_cast<guint64>(config_.fpsNum), den = static_cast<guint64>(config_.fpsDen);
+    GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(picturesFed_, GST_SECOND * den, num);
+    GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(1, GST_SECOND * den, num);
+    picturesFed_++;
+    gst_app_src_push_buffer(src, buffer);
+  }
+
+  void watchBus() {
+    GstBus* bus = gst_element_get_bus(pipeline_);
+    while (!quit_) {
+      GstMessage* message = gst_bus_timed_pop_filtered(
+          bus, kBusPoll, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+      if (!message) continue;
+      if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+        GError* error = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(message, &error, &debug);
+        g_free(debug);
+        endStream(gerrorText(error));
+      } else if (!(plan_.loop && isOpen() && rewind())) {
+        endStream("");
+      }
+      gst_message_unref(message);
+    }
+    gst_object_unref(bus);
+  }
+
+  bool isOpen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return opened_;
+  }
+
+  bool rewind() {
+    return gst_element_seek_simple(pipeline_, GST_FORMAT_TIME,
+                                   static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH), 0);
+  }
+
+  // Before the source is open the cause goes back to open(); afterwards it is printed once and
+  // the viewer gets no further frames. cause is empty for the end of the stream.
+  void endStream(const std::string& cause) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!opened_) {
+        if (failure_.empty()) failure_ = cause.empty() ? "the stream ended before the first picture" : cause;
+        cv_.notify_all();
+        return;
+      }
+      if (ended_) return;
+      ended_ = true;
+    }
+    frames_.finish();
+    std::fprintf(stderr, "video: %s %s\n", plan_.what.c_str(),
+                 cause.empty() ? "ended" : ("stopped: " + cause).c_str());
+  }
+
+  VideoSourceConfig config_;
+  Plan plan_;
+  GstElement* pipeline_ = nullptr;
+  std::thread busThread_;
+  std::atomic<bool> quit_{false};
+  bool live_ = false;
+  int width_ = 0, height_ = 0;
+  size_t nextPicture_ = 0;        // feeder thread only
+  guint64 picturesFed_ = 0;       // feeder thread only
+
+  std::mutex mutex_;              // guards the fields below
+  std::condition_variable cv_;
+  bool sawPicture_ = false;
+  int nativeWidth_ = 0, nativeHeight_ = 0;
+  std::string failure_;           // cause of a failure before the source was open
+  bool opened_ = false;
+  bool ended_ = false;
+};
+
+// The part every source ends with. Only file and pipeline sources change the rate here; the
+// camera is asked for its rate and a sequence is stamped at it.
+std::string outputPart(const VideoSourceConfig& config) {
+  std::string text = " ! videoconvert ! videoscale";
+  bool rate = config.fpsNum > 0 &&
+              (config.type == VideoSourceType::File || config.type == VideoSourceType::Pipeline);
+  if (rate) {
+    text += " ! videorate ! video/x-raw,framerate=" + std::to_string(config.fpsNum) + "/" +
+            std::to_string(config.fpsDen);
+  }
+  return text + " ! capsfilter name=arvideo_caps ! appsink name=arvideo_sink";
+}
+
+// Opens the device far enough to read the formats it offers.
+bool probeCamera(const std::string& device, const VideoSourceConfig& config, CameraFormat* format,
+                 std::string* error) {
+  GstElement* pipeline = gst_pipeline_new(nullptr);
+  GstElement* src = gst_element_factory_make("v4l2src", nullptr);
+  if (!src) {
+    gst_object_unref(pipeline);
+    *error = "the v4l2src element is missing (install gstreamer1.0-plugins-good)";
+    return false;
+  }
+  g_object_set(src, "device", device.c_str(), nullptr);
+  gst_bin_add(GST_BIN(pipeline), src);
+  bool ok = false;
+  if (gst_element_set_state(pipeline, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+    GError* gerror = nullptr;
+    if (message) gst_message_parse_error(message, &gerror, nullptr);
+    *error = gerror ? gerrorText(gerror) : "cannot open the device";
+    if (message) gst_message_unref(message);
+    gst_object_unref(bus);
+  } else {
+    GstPad* pad = gst_element_get_static_pad(src, "src");
+    GstCaps* offered = gst_pad_query_caps(pad, nullptr);
+    ok = arVideoChooseCameraFormat(offered, config.width, config.height, config.fpsNum,
+                                   config.fpsDen, format);
+    if (!ok) *error = "offers neither raw video nor MJPEG";
+    gst_caps_unref(offered);
+    gst_object_unref(pad);
+  }
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(pipeline);
+  return ok;
+}
+
+std::unique_ptr<VideoSource> openPlan(const VideoSourceConfig& config, Plan plan, std::string* error) {
+  auto source = std::make_unique<GstVideoSource>(config, std::move(plan));
+  if (!source->open(error)) return nullptr;
+  return source;
+}
+
+std::unique_ptr<VideoSource> openCamera(const std::string& device, const VideoSourceConfig& config,
+                                        std::string* error) {
+  CameraFormat format;
+  std::string cause;
+  std::error_code ec;
+  if (!std::filesystem::exists(device, ec)) {
+    *error = "camera " + device + ": no such device";
+    return nullptr;
+  }
+  if (!probeCamera(device, config, &format, &cause)) {
+    *error = "camera " + device + ": " + cause;
+    return nullptr;
+  }
+  Plan plan;
+  plan.what = "camera " + device;
+  plan.device = device;
+  plan.cameraCaps = format.caps;
+  plan.sync = false;
+  plan.detail = format.label + " at " + fpsText(config.fpsNum, config.fpsDen) + " fps" +
+                (format.exactSize ? "" : " (scaled)");
+  plan.launch = "v4l2src name=arvideo_src ! capsfilter name=arvideo_camcaps" +
+                std::string(format.mjpeg ? " ! jpegdec" : "") + outputPart(config);
+  return openPlan(config, std::move(plan), error);
+}
+
+std::unique_ptr<VideoSource> openAnyCamera(const VideoSourceConfig& config, std::string* error) {
+  if (config.device != "auto") return openCamera(config.device, config, error);
+  std::vector<std::string> devices = arVideoListCameraDevices();
+  if (devices.empty()) {
+    *error = "no camera found";
+    return nullptr;
+  }
+  std::string causes;
+  for (const std::string& device : devices) {
+    std::string cause;
+    if (auto source = openCamera(device, config, &cause)) return source;
+    causes += (causes.empty() ? "" : "; ") + cause;
+  }
+  *error = "no camera could be opened (" + causes + ")";
+  return nullptr;
+}
+
+std::unique_ptr<VideoSource> openFile(const VideoSourceConfig& config, std::string* error) {
+  std::ifstream probe(config.file, std::ios::binary);
+  if (!probe || !std::filesystem::is_regular_file(config.file)) {
+    *error = "file " + config.file + ": " +
+             (std::filesystem::exists(config.file) ? "not a readable file" : "no such file");
+    return nullptr;
+  }
+  GError* uriError = nullptr;
+  gchar* uri = gst_filename_to_uri(config.file.c_str(), &uriError);
+  if (!uri) {
+    *error = "file " + config.file + ": " + gerrorText(uriError);
+    return nullptr;
+  }
+  Plan plan;
+  plan.what = "file " + config.file;
+  plan.uri = uri;
+  g_free(uri);
+  plan.loop = config.loop;
+  plan.detail = config.loop ? "(looping)" : "";
+  plan.launch = "uridecodebin name=arvideo_src" + outputPart(config);
+  return openPlan(config, std::move(plan), error);
+}
+
+std::unique_ptr<VideoSource> openSequence(const VideoSourceConfig& config, std::string* error) {
+  Plan plan;
+  plan.what = "sequence " + config.file;
+  std::string cause;
+  if (!arVideoListSequence(config.file, &plan.pictures, &plan.pictureCaps, &cause)) {
+    *error = plan.what + ": " + cause;
+    return nullptr;
+  }
+  plan.loop = config.loop;
+  plan.detail = "(" + std::to_string(plan.pictures.size()) + " pictures) at " +
+                fpsText(config.fpsNum, config.fpsDen) + " fps" + (config.loop ? ", looping" : "");
+  plan.launch = "appsrc name=arvideo_appsrc ! decodebin" + outputPart(config);
+  return openPlan(config, std::move(plan), error);
+}
+
+std::unique_ptr<VideoSource> openPipeline(const VideoSourceConfig& config, std::string* error) {
+  Plan plan;
+  plan.what = "pipeline '" + config.pipeline + "'";
+  plan.launch = config.pipeline + outputPart(config);
+  return openPlan(config, std::move(plan), error);
+}
+
+}  // namespace
+
+bool arVideoGstInit(std::string* error) {
+  static std::once_flag once;
+  static std::string failure;
+  std::call_once(once, [] {
+    GError* gerror = nullptr;
+    if (!gst_init_check(nullptr, nullptr, &gerror)) failure = "GStreamer: " + gerrorText(gerror);
+  });
+  if (!failure.empty()) *error = failure;
+  return failure.empty();
+}
+
+std::unique_ptr<VideoSource> arVideoOpenGstSource(const VideoSourceConfig& config, std::string* error) {
+  if (!arVideoGstInit(error)) return nullptr;
+  switch (config.type) {
+    case VideoSourceType::Camera: return openAnyCamera(config, error);
+    case VideoSourceType::File: return openFile(config, error);
+    case VideoSourceType::Sequence: return openSequence(config, error);
+    case VideoSourceType::Pipeline: return openPipeline(config, error);
+    case VideoSourceType::Demo: break;
+  }
+  *error = "not a GStreamer source";
+  return nullptr;
+}
