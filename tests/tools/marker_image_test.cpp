@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
+#include <stb_image_write.h>
+
+#include "tests/test_files.h"
 #include "tools/patterns/pattern_designs.h"
 
 namespace {
@@ -101,6 +106,32 @@ TEST(MarkerImage, BoxAverageWeighsPartialPixelsByArea) {
   const SimImage up = resampleRegion(image, 0, 0, 2, 1, 4, 1);
   EXPECT_EQ(up.pixels[0], 0);
   EXPECT_EQ(up.pixels[9], 200);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MarkerImage, BmpAndJpegMarkersGiveThePatternOfThePng) {
+  TempDir dir;
+  SimImage interior, fromPng;
+  drawPatternDesign("moon", 96, &interior);
+  const SimImage marker = wholeMarker(interior, 20);
+  MarkerInterior found;
+  std::string cause;
+  ASSERT_TRUE(patternPictureFromImage(marker, MarkerImageKind::Auto, &fromPng, &found, &cause));
+  ASSERT_TRUE(stbi_write_bmp(dir.file("m.bmp").c_str(), marker.width, marker.height, 1, marker.pixels.data()));
+  ASSERT_TRUE(stbi_write_jpg(dir.file("m.jpg").c_str(), marker.width, marker.height, 1, marker.pixels.data(), 95));
+  for (const std::string name : {"m.bmp", "m.jpg"}) {
+    SimImage loaded, picture;
+    ASSERT_TRUE(simLoadImage(dir.file(name), &loaded, &cause)) << cause;
+    ASSERT_TRUE(patternPictureFromImage(loaded, MarkerImageKind::Auto, &picture, &found, &cause)) << cause;
+    EXPECT_TRUE(found.wholeMarker) << name;
+    int worst = 0;
+    for (size_t i = 0; i < picture.pixels.size(); ++i)
+      worst = std::max(worst, std::abs(picture.pixels[i] - fromPng.pixels[i]));
+    EXPECT_LE(worst, name == "m.bmp" ? 0 : 12) << name;
+  }
 }
 
 }  // namespace
