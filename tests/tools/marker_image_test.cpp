@@ -54,19 +54,6 @@ TEST(MarkerImage, WholeMarkerAndInteriorAloneGiveTheSamePicture) {
   EXPECT_EQ(fromInterior.pixels[(0 * 16 + 2) * 3], std::lround(sum / 64));
 }
 
-TEST(MarkerImage, InteriorFramedInBlackNeedsTheInteriorFlag) {
-  SimImage interior;
-  drawPatternDesign("ring", 64, &interior);
-  const SimImage framed = wholeMarker(interior, 0);
-  SimImage picture;
-  MarkerInterior found;
-  std::string cause;
-  // Asked to treat the framed picture as an interior, the whole of it is sampled.
-  ASSERT_TRUE(patternPictureFromImage(framed, MarkerImageKind::Interior, &picture, &found, &cause));
-  EXPECT_FALSE(found.wholeMarker);
-  EXPECT_EQ(picture.pixels[0], 0);  // the border reaches the corner cell
-}
-
 TEST(MarkerImage, NoBorderOrNoContrastAreReported) {
   SimImage interior;
   drawPatternDesign("moon", 64, &interior);
