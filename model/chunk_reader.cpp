@@ -142,6 +142,10 @@ class ChunkWalk {
     const size_t from = h.start + kHeaderSize;
     const size_t limit = h.end() <= size_ ? h.end() : size_;
     const void* nul = from < limit ? std::memchr(bytes_ + from, 0, limit - from) : nullptr;
+    if (nul == nullptr && limit == size_) {
+      Stop("the file ends inside the name of the object at byte %zu; reading stops there", h.start);
+      return false;
+    }
     if (nul == nullptr) {
       Stop("the name of the object at byte %zu has no end within its chunk; reading stops there", h.start);
       return false;

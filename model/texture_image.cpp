@@ -11,6 +11,11 @@
 
 namespace {
 
+uint32_t readLittle32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
 const char* pictureKind(const uint8_t* bytes, size_t size) {
   if (size >= 8 && std::memcmp(bytes, "\x89PNG", 4) == 0) return "a PNG picture";
   if (size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8) return "a JPEG picture";
@@ -42,6 +47,17 @@ bool DecodeTextureImage(const uint8_t* bytes, size_t size, const char* fileName,
   const int bitmapBits = isBitmap ? bytes[28] : 0;
   const bool bgrBitmap = bitmapBits == 24 || bitmapBits == 32;
   const int pixelBytes = bgrBitmap ? bitmapBits / 8 : (channels == 1 || channels == 3) ? 3 : 4;
+  if (bgrBitmap) {
+    // The decoder fills a bitmap that ends early with zeros; a damaged file is refused instead.
+    const uint64_t pixelsAt = readLittle32(bytes + 10);
+    const uint64_t stride = (static_cast<uint64_t>(width) * pixelBytes + 3) / 4 * 4;
+    const uint64_t needed = pixelsAt + stride * static_cast<uint64_t>(height);
+    if (needed > size) {
+      std::printf("texture: %s: the bitmap ends %llu bytes before the end of its pixels\n", fileName,
+                  static_cast<unsigned long long>(needed - size));
+      return false;
+    }
+  }
 
   unsigned char* pixels = stbi_load_from_memory(bytes, length, &width, &height, &channels, pixelBytes);
   if (pixels == nullptr) {
