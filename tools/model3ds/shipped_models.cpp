@@ -1,7 +1,10 @@
 #include "tools/model3ds/shipped_models.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "tools/model3ds/mesh_builder.h"
 
@@ -24,10 +27,70 @@ void fillRect(RgbaImage& img, int x0, int y0, int x1, int y1, uint8_t r, uint8_t
     for (int x = x0; x < x1; x++) img.set(x, y, r, g, b);
 }
 
+// The viewer draws without lighting, so a face shows its texture (or plain white): every
+// material of a shipped model is textured from one picture, 256 x 128. Its left half is the
+// main picture; its right half holds 32 x 32 swatches, four per row, for the other materials.
+constexpr int kAtlasWidth = 256, kAtlasHeight = 128, kSwatch = 32;
+
+struct UvRect {
+  float u0, v0, u1, v1;
+};
+
+// The left half, half a texel in from its edges so that linear filtering stays inside.
+UvRect mainPicture() { return {0.5f / kAtlasWidth, 0.5f / kAtlasHeight, 127.5f / kAtlasWidth, 127.5f / kAtlasHeight}; }
+
+// Swatch cell (0 .. 15), two texels in from its edges.
+UvRect swatch(int cell) {
+  const int x0 = 128 + (cell % 4) * kSwatch, y0 = (cell / 4) * kSwatch;  // top row first
+  return {(x0 + 2.0f) / kAtlasWidth, 1.0f - (y0 + kSwatch - 2.0f) / kAtlasHeight, (x0 + kSwatch - 2.0f) / kAtlasWidth,
+          1.0f - (y0 + 2.0f) / kAtlasHeight};
+}
+
+// Paints swatch cell with colour (r, g, b) and a little grain, or with pattern(x, y, rgb) when given.
+template <class Pattern>
+void paintSwatch(RgbaImage& img, int cell, Pattern pattern) {
+  const int x0 = 128 + (cell % 4) * kSwatch, y0 = (cell / 4) * kSwatch;
+  for (int y = 0; y < kSwatch; y++)
+    for (int x = 0; x < kSwatch; x++) {
+      float rgb[3];
+      pattern(x, y, rgb);
+      const float noise = 12.0f * (grain(x0 + x, y0 + y) - 0.5f);
+      img.set(x0 + x, y0 + y, clampByte(rgb[0] + noise), clampByte(rgb[1] + noise), clampByte(rgb[2] + noise));
+    }
+}
+
+void paintPlainSwatch(RgbaImage& img, int cell, const std::array<uint8_t, 3>& colour) {
+  paintSwatch(img, cell, [&](int, int, float* rgb) {
+    for (int k = 0; k < 3; k++) rgb[k] = colour[k];
+  });
+}
+
+// Places the texture coordinates (0 .. 1) of every face of material into rect.
+void mapInto(MeshDesc& mesh, const std::string& material, const UvRect& rect) {
+  for (const auto& [name, faces] : mesh.faceMaterials) {
+    if (name != material) continue;
+    for (uint16_t f : faces)
+      for (uint16_t v : {mesh.faces[f].a, mesh.faces[f].b, mesh.faces[f].c}) {
+        Vec2& t = mesh.texCoords[v];  // every face has vertices of its own
+        t = {rect.u0 + t[0] * (rect.u1 - rect.u0), rect.v0 + t[1] * (rect.v1 - rect.v0)};
+      }
+  }
+}
+
+// Makes every material use the model's one picture and maps each mesh's faces into the part of
+// the picture of their material: main for the material named main, swatch i for others[i].
+void mapAtlas(ShippedModel& m, const std::string& main, const std::vector<std::string>& others) {
+  for (MaterialDesc& material : m.model.materials) material.textureFile = m.textureFile;
+  for (MeshDesc& mesh : m.model.meshes) {
+    mapInto(mesh, main, mainPicture());
+    for (size_t i = 0; i < others.size(); i++) mapInto(mesh, others[i], swatch(static_cast<int>(i)));
+  }
+}
+
 // House walls, 128 x 128: cream siding with a stone plinth and two windows left and right of
 // the door's place (the door itself is geometry).
 RgbaImage houseTexture() {
-  RgbaImage img(128, 128);
+  RgbaImage img(kAtlasWidth, kAtlasHeight);
   for (int y = 0; y < 128; y++)
     for (int x = 0; x < 128; x++) {
       const float shade = (y % 8 == 7 ? -28.0f : 0.0f) + 14.0f * (grain(x, y) - 0.5f);
@@ -49,6 +112,25 @@ RgbaImage houseTexture() {
     fillRect(img, wx + 3, 49, wx + 27, 51, 250, 250, 245);
     fillRect(img, wx - 2, 70, wx + 32, 74, 120, 90, 70);
   }
+  // Swatches, in the order of the house's other materials.
+  paintSwatch(img, 0, [](int x, int y, float* rgb) {  // roof tiles
+    const bool joint = y % 8 == 0 || (x + (y / 8) * 4) % 8 == 0;
+    rgb[0] = joint ? 110.0f : 160.0f, rgb[1] = joint ? 35.0f : 55.0f, rgb[2] = joint ? 30.0f : 42.0f;
+  });
+  paintSwatch(img, 1, [](int x, int y, float* rgb) {  // bricks
+    const bool joint = y % 6 == 0 || (x + (y / 6) * 5) % 10 == 0;
+    rgb[0] = joint ? 200.0f : 170.0f, rgb[1] = joint ? 190.0f : 80.0f, rgb[2] = joint ? 180.0f : 60.0f;
+  });
+  paintSwatch(img, 2, [](int x, int, float* rgb) {  // door planks
+    const bool gap = x % 8 == 0;
+    rgb[0] = gap ? 80.0f : 115.0f, rgb[1] = gap ? 50.0f : 72.0f, rgb[2] = gap ? 25.0f : 38.0f;
+  });
+  paintPlainSwatch(img, 3, {220, 190, 60});  // brass
+  paintSwatch(img, 4, [](int x, int y, float* rgb) {  // grass
+    const float blade = 40.0f * grain(x * 7, y * 3);
+    rgb[0] = 60.0f + blade / 2, rgb[1] = 130.0f + blade, rgb[2] = 50.0f;
+  });
+  paintPlainSwatch(img, 5, {165, 160, 150});  // path
   return img;
 }
 
@@ -86,9 +168,8 @@ ShippedModel house() {
   // Roof: two slopes meeting at the ridge along x, overhanging the walls.
   MeshBuilder roof("roof");
   const float rx0 = -0.92f, rx1 = 0.92f, ey = 0.74f, ez = 0.94f, rz = ridge + 0.03f;
-  const Vec2 t{0, 0};
-  roof.Quad({rx0, ey, ez}, {rx1, ey, ez}, {rx1, 0, rz}, {rx0, 0, rz}, t, t, t, t, "roof");
-  roof.Quad({rx1, -ey, ez}, {rx0, -ey, ez}, {rx0, 0, rz}, {rx1, 0, rz}, t, t, t, t, "roof");
+  roof.Quad({rx0, ey, ez}, {rx1, ey, ez}, {rx1, 0, rz}, {rx0, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
+  roof.Quad({rx1, -ey, ez}, {rx0, -ey, ez}, {rx0, 0, rz}, {rx1, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
   // Thin fascia boards along the eaves.
   AddBox(roof, {rx0, ey - 0.02f, ez - 0.05f}, {rx1, ey + 0.01f, ez}, "roof");
   AddBox(roof, {rx0, -ey - 0.01f, ez - 0.05f}, {rx1, -ey + 0.02f, ez}, "roof");
@@ -101,6 +182,7 @@ ShippedModel house() {
   AddBox(door, {0.09f, y1 + 0.03f, 0.34f}, {0.13f, y1 + 0.06f, 0.38f}, "brass");
 
   m.model.meshes = {lawn.Build(), walls.Build(), roof.Build(), chimney.Build(), door.Build()};
+  mapAtlas(m, "walls", {"roof", "brick", "door", "brass", "lawn", "path"});
   return m;
 }
 
@@ -108,7 +190,7 @@ ShippedModel house() {
 // with a red skirt, black roll pattern, two portholes (front at u = 0.25, back at 0.75) and
 // panel seams.
 RgbaImage rocketTexture() {
-  RgbaImage img(128, 128);
+  RgbaImage img(kAtlasWidth, kAtlasHeight);
   for (int y = 0; y < 128; y++)
     for (int x = 0; x < 128; x++) {
       const float v = 1.0f - (static_cast<float>(y) + 0.5f) / 128.0f;  // 0 at the bottom row
@@ -137,6 +219,23 @@ RgbaImage rocketTexture() {
           img.set(x, y, 150, 155, 165);
       }
   }
+  // Swatches, in the order of the rocket's other materials.
+  paintPlainSwatch(img, 0, {200, 30, 30});  // nose
+  paintSwatch(img, 1, [](int, int y, float* rgb) {  // fins: red with a white band
+    const bool band = y >= 12 && y < 18;
+    rgb[0] = band ? 235.0f : 180.0f, rgb[1] = band ? 235.0f : 25.0f, rgb[2] = band ? 230.0f : 25.0f;
+  });
+  paintSwatch(img, 2, [](int, int y, float* rgb) {  // metal: brushed, darker downwards
+    rgb[0] = rgb[1] = 170.0f - 2.0f * static_cast<float>(y), rgb[2] = rgb[0] + 10.0f;
+  });
+  paintSwatch(img, 3, [](int, int y, float* rgb) {  // flame: yellow at the nozzle, orange at the tip
+    const float t = static_cast<float>(y) / kSwatch;
+    rgb[0] = 255.0f, rgb[1] = 230.0f - 140.0f * t, rgb[2] = 90.0f - 80.0f * t;
+  });
+  paintSwatch(img, 4, [](int x, int y, float* rgb) {  // pad: concrete with yellow hazard stripes
+    const bool stripe = ((x + y) / 4) % 2 == 0;
+    rgb[0] = stripe ? 220.0f : 80.0f, rgb[1] = stripe ? 180.0f : 80.0f, rgb[2] = stripe ? 30.0f : 85.0f;
+  });
   return img;
 }
 
@@ -180,6 +279,7 @@ ShippedModel rocket() {
   AddLathe(engine, {0, 0, 0.05f}, 0.0f, 0.17f, 0.15f, segments, "flame", false);
 
   m.model.meshes = {pad.Build(), body.Build(), nose.Build(), fins.Build(), engine.Build()};
+  mapAtlas(m, "body", {"nose", "fins", "metal", "flame", "pad"});
   return m;
 }
 
