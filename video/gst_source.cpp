@@ -71,7 +71,7 @@ class GstVideoSource : public VideoSource {
     busThread_ = std::thread([this] { watchBus(); });
     GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
     if (change == GST_STATE_CHANGE_NO_PREROLL) {
-      live_ = true;
+      // A live source gives no picture while paused; run it (frames are dropped until start).
       change = gst_element_set_state(pipeline_, GST_STATE_PLAYING);
     }
     std::unique_lock<std::mutex> lock(mutex_);
@@ -148,10 +148,11 @@ class GstVideoSource : public VideoSource {
     };
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
     gst_object_unref(sink);
-    return configureSourcePart(error);
+    configureSourcePart();
+    return true;
   }
 
-  bool configureSourcePart(std::string* error) {
+  void configureSourcePart() {
     if (!plan_.device.empty() || !plan_.uri.empty()) {
       GstElement* src = gst_bin_get_by_name(GST_BIN(pipeline_), "arvideo_src");
       if (!plan_.device.empty()) g_object_set(src, "device", plan_.device.c_str(), nullptr);
@@ -179,8 +180,6 @@ class GstVideoSource : public VideoSource {
       gst_app_src_set_callbacks(GST_APP_SRC(src), &callbacks, this, nullptr);
       gst_object_unref(src);
     }
-    (void)error;
-    return true;
   }
 
   static void setOutputCaps(GstElement* filter, int width, int height) {
@@ -311,7 +310,6 @@ class GstVideoSource : public VideoSource {
   GstElement* pipeline_ = nullptr;
   std::thread busThread_;
   std::atomic<bool> quit_{false};
-  bool live_ = false;
   int width_ = 0, height_ = 0;
   size_t nextPicture_ = 0;        // feeder thread only
   guint64 picturesFed_ = 0;       // feeder thread only
