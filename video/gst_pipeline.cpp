@@ -268,9 +268,9 @@ class GstVideoSource : public VideoSource {
       if (ended_) return;
       ended_ = true;
     }
-    frames_.finish();
     std::fprintf(stderr, "video: %s %s\n", plan_.what.c_str(),
                  cause.empty() ? "ended" : ("stopped: " + cause).c_str());
+    frames_.finish();
   }
 
   VideoSourceConfig config_;

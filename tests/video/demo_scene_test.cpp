@@ -226,7 +226,8 @@ TEST_F(DemoCapture, ShippedConfigurationFallsBackToTheDemoWithoutACamera) {
   std::map<int, int> seen;
   for (int i = 0; i < count; i++) seen[markers[i].id]++;
   for (const char* file : kShipped) EXPECT_EQ(seen[patternIds().at(file)], 1) << file;
-  // Paced at 30 fps: about 15 frames in half a second, not hundreds.
+  // Paced by the clock at 30 fps: never more than about 15 frames in half a second, however
+  // fast the viewer asks; and frames keep coming.
   int frames = 0;
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
   while (std::chrono::steady_clock::now() < end) {
@@ -235,7 +236,8 @@ TEST_F(DemoCapture, ShippedConfigurationFallsBackToTheDemoWithoutACamera) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   EXPECT_LE(frames, 17);
-  EXPECT_GE(frames, 2);
+  arVideoCapNext();
+  EXPECT_NE(waitFrame(), nullptr);
 }
 
 TEST_F(DemoCapture, StillDemoDeliversTheSceneAtTimeZeroMirroredAsAsked) {
