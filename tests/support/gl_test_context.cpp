@@ -4,6 +4,8 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 namespace {
@@ -11,7 +13,14 @@ namespace {
 // One connection for the whole test process, never closed: closing it unloads Mesa's driver,
 // whose process-lifetime allocations would then show up as leaks from an unknown module.
 Display* sharedDisplay() {
-  static Display* display = XOpenDisplay(nullptr);
+  static Display* display = [] {
+    // A busy X server can refuse a connection for a moment; try a few times before giving up.
+    for (int attempt = 0; attempt < 20; attempt++) {
+      if (Display* d = XOpenDisplay(nullptr)) return d;
+      usleep(100000);
+    }
+    return static_cast<Display*>(nullptr);
+  }();
   return display;
 }
 
