@@ -1,0 +1,8 @@
+// Test access to the cross-frame marker memory.
+#pragma once
+
+#include "detect/marker_history.h"
+
+const MarkerHistory* arMarkerHistoryView();
+// Forgets every remembered marker.
+void arResetMarkerHistory();
