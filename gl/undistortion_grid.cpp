@@ -11,7 +11,9 @@ namespace {
 constexpr int kGridCells = 20;  // cells across and down; 21 x 21 grid points
 
 // Observed position of grid line k along an image side of size pixels.
-float gridPosition(int32_t size, int k) { return static_cast<float>(size * k / static_cast<double>(kGridCells)); }
+float gridPosition(int32_t size, int k) {
+  return static_cast<float>(size * k / static_cast<double>(kGridCells));
+}
 
 // Emits the vertex of observed image point (x, y): its ideal position times zoom, with y flipped
 // so that image row 0 comes out at the top of the gluOrtho2D(0, W, 0, H) range.

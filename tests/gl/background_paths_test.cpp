@@ -96,7 +96,8 @@ TEST_F(BackgroundPaths, MissingRectangleTexturesFallBackOnceToPowerOfTwo) {
 }
 
 // Every pixel of b inside the border has its colour at the same place or one pixel away in a.
-bool eachPixelFoundNearby(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width, int height) {
+bool eachPixelFoundNearby(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width,
+                          int height) {
   for (int y = 1; y + 1 < height; y++)
     for (int x = 1; x + 1 < width; x++) {
       const uint8_t* pb = &b[(static_cast<size_t>(y) * width + x) * 4];

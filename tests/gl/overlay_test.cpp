@@ -63,15 +63,12 @@ Mask colourMask(const std::vector<uint8_t>& rgba, uint8_t r, uint8_t g, uint8_t 
 
 // Largest distance (in pixels, Chebyshev) from a pixel where the masks disagree to the nearest
 // pixel where mask b takes the value mask a has there: how far a's edge lies outside b's edge.
-// disagreeing gets the number of pixels where the masks differ.
-int edgeDistance(const Mask& a, const Mask& b, int* disagreeing) {
+int edgeDistance(const Mask& a, const Mask& b) {
   int worst = 0;
-  *disagreeing = 0;
   for (int y = 0; y < kHeight; y++)
     for (int x = 0; x < kWidth; x++) {
       const size_t i = static_cast<size_t>(y) * kWidth + x;
       if (a[i] == b[i]) continue;
-      ++*disagreeing;
       int r = 1;
       for (bool found = false; !found && r < 50; r += found ? 0 : 1)
         for (int dy = -r; dy <= r && !found; dy++)
@@ -158,7 +155,8 @@ TEST(Overlay, QuadAtThePoseCoversTheUndistortedMarker) {
     // corner; integer coordinates are pixel centres).
     for (int k = 0; k < 4; k++) {
       const double u = truth.ideal[k][0], v = truth.ideal[k][1];
-      worstLensShift = std::max(worstLensShift, std::hypot(truth.observed[k][0] - u, truth.observed[k][1] - v));
+      worstLensShift =
+          std::max(worstLensShift, std::hypot(truth.observed[k][0] - u, truth.observed[k][1] - v));
       double nearest = 1e9;
       int foundX = -1, foundY = -1;
       for (int y = std::max(0, int(v) - 5); y <= std::min(kHeight - 1, int(v) + 5); y++)
@@ -176,9 +174,12 @@ TEST(Overlay, QuadAtThePoseCoversTheUndistortedMarker) {
     }
 
     int disagreeing = 0, quadPixels = 0;
-    for (uint8_t q : quad) quadPixels += q;
+    for (size_t i = 0; i < quad.size(); i++) {
+      quadPixels += quad[i];
+      disagreeing += quad[i] != shown[i];
+    }
     // Both ways: each mask's edge lies within the distance of the other's.
-    const int edge = std::max(edgeDistance(shown, quad, &disagreeing), edgeDistance(quad, shown, &disagreeing));
+    const int edge = std::max(edgeDistance(shown, quad), edgeDistance(quad, shown));
     std::printf("%s: quad %d pixels, %d pixels differ from the shown marker, edges at most %d px apart\n",
                 p.name, quadPixels, disagreeing, edge);
     EXPECT_GT(quadPixels, 1000);

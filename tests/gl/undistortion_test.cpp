@@ -31,7 +31,9 @@ std::vector<std::array<double, 2>> locateLine(const std::vector<uint8_t>& rgba, 
   std::vector<std::array<double, 2>> points;
   const bool h = s.horizontal();
   const double a0 = h ? s.x0 : s.y0, a1 = h ? s.x1 : s.y1;
-  for (int a = static_cast<int>(std::ceil(std::min(a0, a1))) + 4; a <= std::floor(std::max(a0, a1)) - 4; a++) {
+  const int first = static_cast<int>(std::ceil(std::min(a0, a1))) + 4;
+  const int last = static_cast<int>(std::floor(std::max(a0, a1))) - 4;
+  for (int a = first; a <= last; a++) {
     const double t = (a - a0) / (a1 - a0);
     const double expected = h ? s.y0 + t * (s.y1 - s.y0) : s.x0 + t * (s.x1 - s.x0);
     double sum = 0, weighted = 0;
