@@ -45,7 +45,9 @@ void uploadFrameAndCall(const BackgroundSettings* settings, GLenum target, GLuin
   glBindTexture(target, 0);
 }
 
-void setNearestFilterAndWrap(GLenum target, GLenum wrapMode) {
+// Nearest texels: the grid maps frame pixels to window pixels almost one to one, so filtering
+// would only blur. Frames are rows of 4-byte pixels without padding.
+void setSamplingAndUnpacking(GLenum target, GLenum wrapMode) {
   glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   glTexParameteri(target, GL_TEXTURE_WRAP_S, static_cast<GLint>(wrapMode));
@@ -91,7 +93,7 @@ void arglDrawRectTexture(BackgroundSettings* settings, const CameraParam* camera
     }
     glGenTextures(1, &settings->rectTexture);
     glBindTexture(kTextureRectangle, settings->rectTexture);
-    setNearestFilterAndWrap(kTextureRectangle, GL_CLAMP_TO_EDGE);
+    setSamplingAndUnpacking(kTextureRectangle, GL_CLAMP_TO_EDGE);
     glTexImage2D(kTextureRectangle, 0, static_cast<GLint>(settings->internalFormat), camera->xsize,
                  camera->ysize, 0, settings->pixelFormat, settings->pixelType, frame);
 
@@ -125,7 +127,7 @@ void arglDrawPow2Texture(BackgroundSettings* settings, const CameraParam* camera
     }
     glGenTextures(1, &settings->pow2Texture);
     glBindTexture(GL_TEXTURE_2D, settings->pow2Texture);
-    setNearestFilterAndWrap(GL_TEXTURE_2D, settings->wrapMode);
+    setSamplingAndUnpacking(GL_TEXTURE_2D, settings->wrapMode);
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(settings->internalFormat), settings->textureWidth,
                  settings->textureHeight, 0, settings->pixelFormat, settings->pixelType, nullptr);
 
