@@ -74,6 +74,8 @@ int arInitialRotation(const DetectedMarker* marker, const double projection[3][4
 
 double arMarkerPose(const DetectedMarker* marker, const double center[2], double width,
                     double out[3][4]) {
+  // A marker of no size, or at no place, has no pose to find.
+  if (!(width > 0) || !allFinite(&width, 1) || !allFinite(center, 2)) return kArPoseFailure;
   const CameraParam& camera = arCurrentCamera;
   double rotation[3][3];
   if (arInitialRotation(marker, camera.projection, rotation) < 0) return kArPoseFailure;

@@ -13,7 +13,8 @@
 // vertex[(4 + k - dir) % 4], k = 0 .. 3.
 // Writes [R | t] into out and returns the fit error, the mean squared distance per corner in
 // pixels squared (below 1.0 for a good fit; a poor fit is still returned). Returns -1.0 and
-// leaves out untouched when no pose can be computed (degenerate corners or edge lines).
+// leaves out untouched when no pose can be computed (degenerate corners or edge lines, a width
+// that is not a positive number, a centre that is not finite).
 // Uses process-wide work storage: one call at a time.
 double arMarkerPose(const DetectedMarker* marker, const double center[2], double width,
                     double out[3][4]);

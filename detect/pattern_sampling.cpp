@@ -83,16 +83,25 @@ int arSamplePattern(const uint8_t* frame, const int32_t* contourX, const int32_t
   const int32_t width = arFrameWidth;
   const int32_t height = arFrameHeight;
 
+  // Per-column and per-row products are shared by a whole row or column of samples; each sum
+  // below still adds them in the order (h0 u + h1 v) + h2, so the positions come out the same.
+  double u0[kMaxSamplesPerAxis], u3[kMaxSamplesPerAxis], u6[kMaxSamplesPerAxis];
+  for (int32_t i = 0; i < nx; i++) {
+    const double u = kInteriorStart + kInteriorSize * (i + 0.5) / nx;
+    u0[i] = h[0] * u;
+    u3[i] = h[3] * u;
+    u6[i] = h[6] * u;
+  }
   int32_t sums[kArPatternValues] = {};
   for (int32_t j = 0; j < ny; j++) {
     const double v = kInteriorStart + kInteriorSize * (j + 0.5) / ny;
+    const double v1 = h[1] * v, v4 = h[4] * v, v7 = h[7] * v;
     int32_t* rowSums = sums + (j / ky) * kArPatternSize * 3;
     for (int32_t i = 0; i < nx; i++) {
-      const double u = kInteriorStart + kInteriorSize * (i + 0.5) / nx;
-      const double w = h[6] * u + h[7] * v + h[8];
+      const double w = u6[i] + v7 + h[8];
       if (w == 0.0) return -1;
-      const double x = (h[0] * u + h[1] * v + h[2]) / w;
-      const double y = (h[3] * u + h[4] * v + h[5]) / w;
+      const double x = (u0[i] + v1 + h[2]) / w;
+      const double y = (u3[i] + v4 + h[5]) / w;
       // Truncation toward zero lands inside the frame exactly when -1 < x < width; testing the
       // doubles first keeps far-off (or NaN) samples from being converted at all.
       if (!(x > -1.0 && x < width && y > -1.0 && y < height)) continue;

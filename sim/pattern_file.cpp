@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -73,6 +74,11 @@ bool simPictureFromPatternValues(const std::vector<int>& values, SimImage* out) 
 
 bool simReadPatternValues(const std::string& path, std::vector<int>* values, std::string* error) {
   values->clear();
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    setError(error, "\"" + path + "\": is a folder, not a pattern file");
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     setError(error, "\"" + path + "\": cannot open: " + std::strerror(errno));
@@ -86,11 +92,18 @@ bool simReadPatternValues(const std::string& path, std::vector<int>* values, std
   }
   in.seekg(0, std::ios::beg);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return simParsePatternValues(text, path, values, error);
+}
+
+bool simParsePatternValues(const std::string& text, const std::string& name, std::vector<int>* values,
+                           std::string* error) {
+  values->clear();
+  const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
   size_t pos = 0;
   while (values->size() < static_cast<size_t>(kPatternFileValues)) {
-    while (pos < text.size() && std::strchr(" \t\r\n\v\f", text[pos]) && text[pos] != '\0') ++pos;
+    while (pos < text.size() && isSpace(text[pos])) ++pos;
     if (pos >= text.size()) {
-      setError(error, "\"" + path + "\": only " + std::to_string(values->size()) + " of " +
+      setError(error, "\"" + name + "\": only " + std::to_string(values->size()) + " of " +
                           std::to_string(kPatternFileValues) + " pattern values");
       values->clear();
       return false;
@@ -99,9 +112,9 @@ bool simReadPatternValues(const std::string& path, std::vector<int>* values, std
     if (text[end] == '+' || text[end] == '-') ++end;
     const size_t digits = end;
     while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    const bool separated = end >= text.size() || std::strchr(" \t\r\n\v\f", text[end]);
-    if (end == digits || !separated || text[end] == '\0' || end - digits > 9) {
-      setError(error, "\"" + path + "\": value " + std::to_string(values->size() + 1) +
+    // Nine digits at most keep every value inside int.
+    if (end == digits || end - digits > 9 || (end < text.size() && !isSpace(text[end]))) {
+      setError(error, "\"" + name + "\": value " + std::to_string(values->size() + 1) +
                           " is not an integer");
       values->clear();
       return false;

@@ -29,6 +29,10 @@ bool simPictureFromPatternValues(const std::vector<int>& values, SimImage* out);
 // false with a one-line *error naming the file and the cause.
 bool simReadPatternValues(const std::string& path, std::vector<int>* values, std::string* error);
 
+// Parses the text of a pattern file as simReadPatternValues does; name only labels the error.
+bool simParsePatternValues(const std::string& text, const std::string& name, std::vector<int>* values,
+                           std::string* error);
+
 // Writes the pattern file of an upright 16 x 16 picture: 16 numbers per line, a blank line
 // between blocks. false with *error set on failure.
 bool simWritePatternFile(const std::string& path, const SimImage& upright, std::string* error);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "sim/pattern_file.h"
 
@@ -53,6 +54,11 @@ void appendBytes(void* context, void* data, int size) {
 
 bool simLoadImage(const std::string& path, SimImage* out, std::string* error) {
   *out = SimImage();
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    setError(error, "\"" + path + "\": is a folder, not an image");
+    return false;
+  }
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
     setError(error, "\"" + path + "\": cannot open: " + std::strerror(errno));

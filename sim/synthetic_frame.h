@@ -44,7 +44,8 @@ struct SimMarkerTruth {
 
 class SimRenderer {
  public:
-  // Precomputes the distortion map (observed sample -> ideal point) for supersample 3.
+  // Precomputes the distortion map (observed sample -> ideal point) for supersample 3: about
+  // 70 ms and 22 MB for 640 x 480, so build one renderer per camera and size and keep it.
   SimRenderer(const CameraParam& camera, int width, int height);
   // The same with the map built for another supersampling factor (1..8); other factors still
   // render, computing the mapping on the fly with identical results.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "video/video_config.h"
+#include "video/video_internal.h"
 #include "video/video_source.h"
 
 namespace {
@@ -105,4 +106,9 @@ int arVideoClose() {
   state.source.reset();
   state.holding = false;
   return 0;
+}
+
+bool arVideoStreamEnded() {
+  VideoState& state = videoState();
+  return state.source && state.source->frames().finished();
 }

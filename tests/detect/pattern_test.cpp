@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <sstream>
 
 #include "../test_files.h"
@@ -269,6 +271,64 @@ TEST(SamplePattern, SamplesOutsideTheFrameDarkenTheirCells) {
   squareContour(5000, 5000, 80, x, y, corner);  // far away: no sample lands, nothing is read
   ASSERT_EQ(arSamplePattern(frame.data(), x, y, corner, grid), 0);
   for (int i = 0; i < kArPatternValues; i++) ASSERT_EQ(grid[i], 0);
+}
+
+// The sampling loop written out directly, one sample at a time.
+bool referenceSample(const TestFrame& frame, const int32_t* x, const int32_t* y, uint8_t grid[kArPatternValues]) {
+  const double plane[4][2] = {{100, 100}, {110, 100}, {110, 110}, {100, 110}};
+  double image[4][2], h[9];
+  for (int k = 0; k < 4; k++) image[k][0] = x[k], image[k][1] = y[k];
+  if (arSolveHomography(plane, image, h) < 0) return false;
+  auto edge = [&](int a, int b) {
+    return static_cast<int64_t>((image[a][0] - image[b][0]) * (image[a][0] - image[b][0]) +
+                                (image[a][1] - image[b][1]) * (image[a][1] - image[b][1]));
+  };
+  const int nx = arSamplesPerAxis(std::max(edge(0, 1), edge(2, 3)));
+  const int ny = arSamplesPerAxis(std::max(edge(1, 2), edge(3, 0)));
+  const int kx = nx / 16, ky = ny / 16;
+  int sums[kArPatternValues] = {};
+  for (int j = 0; j < ny; j++) {
+    for (int i = 0; i < nx; i++) {
+      const double u = 102.5 + 5.0 * (i + 0.5) / nx;
+      const double v = 102.5 + 5.0 * (j + 0.5) / ny;
+      const double w = h[6] * u + h[7] * v + h[8];
+      if (w == 0.0) return false;
+      const double fx = (h[0] * u + h[1] * v + h[2]) / w, fy = (h[3] * u + h[4] * v + h[5]) / w;
+      if (std::fabs(fx) > 1e6 || std::fabs(fy) > 1e6) continue;
+      const int px = static_cast<int>(fx), py = static_cast<int>(fy);
+      if (px < 0 || px >= frame.width() || py < 0 || py >= frame.height()) continue;
+      for (int c = 0; c < 3; c++)
+        sums[((j / ky) * 16 + i / kx) * 3 + c] += frame.data()[(py * frame.width() + px) * 4 + c];
+    }
+  }
+  for (int i = 0; i < kArPatternValues; i++) grid[i] = static_cast<uint8_t>(static_cast<unsigned>(sums[i]) / (kx * ky));
+  return true;
+}
+
+TEST(SamplePattern, SameGridAsTheDirectLoopOnRandomQuadrilaterals) {
+  useTestCamera(320, 240);
+  std::mt19937 rng(4242);
+  TestFrame frame(320, 240);
+  for (int yy = 0; yy < 240; yy++)
+    for (int xx = 0; xx < 320; xx++) frame.set(xx, yy, rng() & 255, rng() & 255, rng() & 255);
+  for (int round = 0; round < 300; round++) {
+    SCOPED_TRACE(round);
+    const double cx = 20 + rng() % 280, cy = 20 + rng() % 200, side = 10 + rng() % 150;
+    int32_t x[5], y[5];
+    const int32_t corner[5] = {0, 1, 2, 3, 4};
+    for (int k = 0; k < 4; k++) {
+      const double a = (rng() % 3600) / 10.0 * M_PI / 180 + k * M_PI / 2;
+      const double r = side * (0.5 + (rng() % 100) / 200.0);
+      x[k] = static_cast<int32_t>(cx + r * std::cos(a));
+      y[k] = static_cast<int32_t>(cy + r * std::sin(a));
+    }
+    x[4] = x[0], y[4] = y[0];
+    uint8_t got[kArPatternValues], want[kArPatternValues];
+    const bool ok = referenceSample(frame, x, y, want);
+    ASSERT_EQ(arSamplePattern(frame.data(), x, y, corner, got) == 0, ok);
+    if (!ok) continue;
+    for (int i = 0; i < kArPatternValues; i++) ASSERT_EQ(got[i], want[i]) << i;
+  }
 }
 
 TEST(IdentifyPattern, DegenerateCornersReportTheCandidateUnidentified) {

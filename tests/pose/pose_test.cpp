@@ -226,6 +226,17 @@ TEST_F(MarkerPoseTest, UnusableMarkersFailAndLeaveOutUntouched) {
       for (double v : row) EXPECT_EQ(v, 7.0);
   }
 
+  // A marker of no size or at no place.
+  const double nowhere[2] = {std::numeric_limits<double>::infinity(), 0};
+  for (double width : {0.0, -80.0, std::numeric_limits<double>::quiet_NaN()}) {
+    double out[3][4] = {{7, 7, 7, 7}, {7, 7, 7, 7}, {7, 7, 7, 7}};
+    EXPECT_EQ(arMarkerPose(&good, kOrigin, width, out), -1.0) << "width " << width;
+    EXPECT_EQ(out[0][0], 7.0);
+  }
+  double untouched[3][4] = {{7, 7, 7, 7}, {7, 7, 7, 7}, {7, 7, 7, 7}};
+  EXPECT_EQ(arMarkerPose(&good, nowhere, 80, untouched), -1.0);
+  EXPECT_EQ(untouched[0][3], 7.0);
+
   // A camera whose matrix cannot be inverted.
   CameraParam broken = camera;
   std::memset(broken.projection, 0, sizeof broken.projection);

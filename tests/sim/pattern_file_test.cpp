@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 #include <string>
 
 #include "tests/test_files.h"
@@ -100,13 +101,14 @@ TEST(PatternFile, BadFilesFailWithTheFileNameAndTheCause) {
   writeText(dir.file("glued.patt"), "12abc");
   writeText(dir.file("huge.patt"), "1 99999999999999999999");
   writeText(dir.file("empty.patt"), "");
-  const std::array<std::pair<std::string, std::string>, 6> cases = {{
+  const std::array<std::pair<std::string, std::string>, 7> cases = {{
       {"short.patt", "only 3071 of 3072"},
       {"word.patt", "value 3 is not an integer"},
       {"glued.patt", "value 1 is not an integer"},
       {"huge.patt", "value 2 is not an integer"},
       {"empty.patt", "only 0 of 3072"},
       {"missing.patt", "cannot open"},
+      {"", "is a folder"},
   }};
   for (const auto& [name, cause] : cases) {
     std::vector<int> v;
@@ -115,6 +117,33 @@ TEST(PatternFile, BadFilesFailWithTheFileNameAndTheCause) {
     EXPECT_NE(error.find(dir.file(name)), std::string::npos) << error;
     EXPECT_NE(error.find(cause), std::string::npos) << error;
     EXPECT_TRUE(v.empty());
+  }
+}
+
+TEST(PatternFile, MangledTextNeverBreaksTheParser) {
+  SimImage picture = distinctPicture();
+  std::vector<int> values;
+  simPatternValuesFromPicture(picture, &values);
+  std::string valid;
+  for (int v : values) valid += std::to_string(v) + " ";
+  std::mt19937 random(12345);
+  const std::string alphabet = "0123456789 \n\t+-x\0\xff";
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = valid.substr(0, random() % (valid.size() + 1));
+    for (int edit = random() % 6; edit > 0; --edit) {
+      const size_t at = random() % (text.size() + 1);
+      const char ch = alphabet[random() % alphabet.size()];
+      if (random() % 2) text.insert(at, 1, ch);
+      else if (at < text.size()) text[at] = ch;
+    }
+    std::vector<int> parsed;
+    std::string error;
+    if (simParsePatternValues(text, "mangled", &parsed, &error)) {
+      EXPECT_EQ(parsed.size(), 3072u);
+    } else {
+      EXPECT_TRUE(parsed.empty());
+      EXPECT_EQ(error.rfind("\"mangled\": ", 0), 0u) << error;
+    }
   }
 }
 

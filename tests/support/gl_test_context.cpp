@@ -4,7 +4,27 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+
+namespace {
+
+// One connection for the whole test process, never closed: closing it unloads Mesa's driver,
+// whose process-lifetime allocations would then show up as leaks from an unknown module.
+Display* sharedDisplay() {
+  static Display* display = [] {
+    // A busy X server can refuse a connection for a moment; try a few times before giving up.
+    for (int attempt = 0; attempt < 20; attempt++) {
+      if (Display* d = XOpenDisplay(nullptr)) return d;
+      usleep(100000);
+    }
+    return static_cast<Display*>(nullptr);
+  }();
+  return display;
+}
+
+}  // namespace
 
 struct GlTestContext::Impl {
   Display* display = nullptr;
@@ -15,7 +35,7 @@ struct GlTestContext::Impl {
 
 GlTestContext::GlTestContext(int width, int height) : width_(width), height_(height) {
   impl_ = new Impl;
-  impl_->display = XOpenDisplay(nullptr);
+  impl_->display = sharedDisplay();
   if (!impl_->display) {
     error_ = "cannot open the X display (DISPLAY is unset or no X server); GL tests run under xvfb-run";
     return;
@@ -66,7 +86,7 @@ GlTestContext::~GlTestContext() {
     }
     if (impl_->window) XDestroyWindow(impl_->display, impl_->window);
     if (impl_->colormap) XFreeColormap(impl_->display, impl_->colormap);
-    XCloseDisplay(impl_->display);
+    XSync(impl_->display, False);
   }
   delete impl_;
 }

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
+#include <stb_image_write.h>
+
+#include "tests/test_files.h"
 #include "tools/patterns/pattern_designs.h"
 
 namespace {
@@ -49,19 +54,6 @@ TEST(MarkerImage, WholeMarkerAndInteriorAloneGiveTheSamePicture) {
   EXPECT_EQ(fromInterior.pixels[(0 * 16 + 2) * 3], std::lround(sum / 64));
 }
 
-TEST(MarkerImage, InteriorFramedInBlackNeedsTheInteriorFlag) {
-  SimImage interior;
-  drawPatternDesign("ring", 64, &interior);
-  const SimImage framed = wholeMarker(interior, 0);
-  SimImage picture;
-  MarkerInterior found;
-  std::string cause;
-  // Asked to treat the framed picture as an interior, the whole of it is sampled.
-  ASSERT_TRUE(patternPictureFromImage(framed, MarkerImageKind::Interior, &picture, &found, &cause));
-  EXPECT_FALSE(found.wholeMarker);
-  EXPECT_EQ(picture.pixels[0], 0);  // the border reaches the corner cell
-}
-
 TEST(MarkerImage, NoBorderOrNoContrastAreReported) {
   SimImage interior;
   drawPatternDesign("moon", 64, &interior);
@@ -101,6 +93,32 @@ TEST(MarkerImage, BoxAverageWeighsPartialPixelsByArea) {
   const SimImage up = resampleRegion(image, 0, 0, 2, 1, 4, 1);
   EXPECT_EQ(up.pixels[0], 0);
   EXPECT_EQ(up.pixels[9], 200);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MarkerImage, BmpAndJpegMarkersGiveThePatternOfThePng) {
+  TempDir dir;
+  SimImage interior, fromPng;
+  drawPatternDesign("moon", 96, &interior);
+  const SimImage marker = wholeMarker(interior, 20);
+  MarkerInterior found;
+  std::string cause;
+  ASSERT_TRUE(patternPictureFromImage(marker, MarkerImageKind::Auto, &fromPng, &found, &cause));
+  ASSERT_TRUE(stbi_write_bmp(dir.file("m.bmp").c_str(), marker.width, marker.height, 1, marker.pixels.data()));
+  ASSERT_TRUE(stbi_write_jpg(dir.file("m.jpg").c_str(), marker.width, marker.height, 1, marker.pixels.data(), 95));
+  for (const std::string name : {"m.bmp", "m.jpg"}) {
+    SimImage loaded, picture;
+    ASSERT_TRUE(simLoadImage(dir.file(name), &loaded, &cause)) << cause;
+    ASSERT_TRUE(patternPictureFromImage(loaded, MarkerImageKind::Auto, &picture, &found, &cause)) << cause;
+    EXPECT_TRUE(found.wholeMarker) << name;
+    int worst = 0;
+    for (size_t i = 0; i < picture.pixels.size(); ++i)
+      worst = std::max(worst, std::abs(picture.pixels[i] - fromPng.pixels[i]));
+    EXPECT_LE(worst, name == "m.bmp" ? 0 : 12) << name;
+  }
 }
 
 }  // namespace

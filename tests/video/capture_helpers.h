@@ -10,6 +10,7 @@
 
 #include "tests/test_files.h"
 #include "video/video.h"
+#include "video/video_internal.h"
 
 // Closes whatever a test left open, so every test starts from a closed video layer.
 class CaptureTest : public ::testing::Test {
@@ -35,6 +36,20 @@ class CaptureTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return nullptr;
+  }
+
+  // Takes and releases frames until the stream has ended (at most timeoutSeconds); the count.
+  static int drainUntilEnded(double timeoutSeconds = 20) {
+    int frames = 0;
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    while (!arVideoStreamEnded() && std::chrono::steady_clock::now() < end) {
+      if (arVideoGetImage()) {
+        frames++;
+        arVideoCapNext();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return frames;
   }
 
   TempDir dir_;

@@ -1,7 +1,4 @@
-// Camera, file, image-sequence and custom-pipeline sources, all run by GStreamer: a source part
-// chosen by the configuration, then videoconvert ! videoscale ! BGRA caps ! appsink. The appsink
-// (max-buffers=1, drop=true) hands every sample to the frame exchange on GStreamer's streaming
-// thread; a bus thread of our own watches for errors and the end of the stream.
+// The capture pipeline behind camera, file, sequence and custom-pipeline sources.
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
 #include <gst/video/video.h>
@@ -10,14 +7,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <thread>
 
-#include "video/gst_source_internal.h"
-#include "video/video_source.h"
+#include "video/gst_pipeline.h"
 
 namespace {
 
@@ -25,36 +20,9 @@ constexpr auto kOpenTimeout = std::chrono::seconds(10);      // first picture mu
 constexpr auto kErrorGrace = std::chrono::seconds(2);        // wait for the cause of a failed start
 constexpr GstClockTime kBusPoll = 100 * GST_MSECOND;         // bus thread checks for quit this often
 
-// What to build for one configured source.
-struct Plan {
-  std::string launch;             // gst-launch text; our elements are named arvideo_*
-  std::string what;               // the source in messages: "camera /dev/video0", "file clip.avi"
-  std::string detail;             // after the size in the start-up line: "MJPEG at 30 fps"
-  std::string device;             // camera: device property of arvideo_src
-  std::string cameraCaps;         // camera: caps of arvideo_camcaps
-  std::string uri;                // file: uri property of arvideo_src
-  std::vector<std::string> pictures;   // sequence: fed through arvideo_appsrc
-  std::string pictureCaps;
-  bool sync = true;               // pace by timestamps (files); live sources deliver at once
-  bool loop = false;
-};
-
-std::string gerrorText(GError* error) {
-  std::string text = error && error->message ? error->message : "unknown error";
-  if (error) g_error_free(error);
-  return text;
-}
-
-std::string fpsText(int num, int den) {
-  if (den == 1) return std::to_string(num);
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.3g", static_cast<double>(num) / den);
-  return buffer;
-}
-
 class GstVideoSource : public VideoSource {
  public:
-  GstVideoSource(const VideoSourceConfig& config, Plan plan)
+  GstVideoSource(const VideoSourceConfig& config, GstPlan plan)
       : config_(config), plan_(std::move(plan)) {}
 
   ~GstVideoSource() override {
@@ -71,7 +39,7 @@ class GstVideoSource : public VideoSource {
     busThread_ = std::thread([this] { watchBus(); });
     GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
     if (change == GST_STATE_CHANGE_NO_PREROLL) {
-      live_ = true;
+      // A live source gives no picture while paused; run it (frames are dropped until start).
       change = gst_element_set_state(pipeline_, GST_STATE_PLAYING);
     }
     std::unique_lock<std::mutex> lock(mutex_);
@@ -120,7 +88,7 @@ class GstVideoSource : public VideoSource {
     GError* parseError = nullptr;
     pipeline_ = gst_parse_launch(plan_.launch.c_str(), &parseError);
     if (!pipeline_ || parseError) {
-      *error = plan_.what + ": invalid pipeline: " + gerrorText(parseError);
+      *error = plan_.what + ": invalid pipeline: " + arVideoGErrorText(parseError);
       return false;
     }
     if (!GST_IS_BIN(pipeline_)) {
@@ -132,7 +100,7 @@ class GstVideoSource : public VideoSource {
     if (!sink || !caps) {
       if (sink) gst_object_unref(sink);
       if (caps) gst_object_unref(caps);
-      *error = plan_.what + ": the pipeline description must not end the pipeline";
+      *error = plan_.what + ": the description must not use the names arvideo_sink and arvideo_caps";
       return false;
     }
     setOutputCaps(caps, config_.width, config_.height);
@@ -148,10 +116,11 @@ class GstVideoSource : public VideoSource {
     };
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
     gst_object_unref(sink);
-    return configureSourcePart(error);
+    configureSourcePart();
+    return true;
   }
 
-  bool configureSourcePart(std::string* error) {
+  void configureSourcePart() {
     if (!plan_.device.empty() || !plan_.uri.empty()) {
       GstElement* src = gst_bin_get_by_name(GST_BIN(pipeline_), "arvideo_src");
       if (!plan_.device.empty()) g_object_set(src, "device", plan_.device.c_str(), nullptr);
@@ -179,8 +148,6 @@ class GstVideoSource : public VideoSource {
       gst_app_src_set_callbacks(GST_APP_SRC(src), &callbacks, this, nullptr);
       gst_object_unref(src);
     }
-    (void)error;
-    return true;
   }
 
   static void setOutputCaps(GstElement* filter, int width, int height) {
@@ -269,7 +236,7 @@ class GstVideoSource : public VideoSource {
         gchar* debug = nullptr;
         gst_message_parse_error(message, &error, &debug);
         g_free(debug);
-        endStream(gerrorText(error));
+        endStream(arVideoGErrorText(error));
       } else if (!(plan_.loop && isOpen() && rewind())) {
         endStream("");
       }
@@ -301,17 +268,16 @@ class GstVideoSource : public VideoSource {
       if (ended_) return;
       ended_ = true;
     }
-    frames_.finish();
     std::fprintf(stderr, "video: %s %s\n", plan_.what.c_str(),
                  cause.empty() ? "ended" : ("stopped: " + cause).c_str());
+    frames_.finish();
   }
 
   VideoSourceConfig config_;
-  Plan plan_;
+  GstPlan plan_;
   GstElement* pipeline_ = nullptr;
   std::thread busThread_;
   std::atomic<bool> quit_{false};
-  bool live_ = false;
   int width_ = 0, height_ = 0;
   size_t nextPicture_ = 0;        // feeder thread only
   guint64 picturesFed_ = 0;       // feeder thread only
@@ -326,168 +292,17 @@ class GstVideoSource : public VideoSource {
 };
 
 // The part every source ends with. Only file and pipeline sources change the rate here; the
-// camera is asked for its rate and a sequence is stamped at it.
-std::string outputPart(const VideoSourceConfig& config) {
-  std::string text = " ! videoconvert ! videoscale";
-  bool rate = config.fpsNum > 0 &&
-              (config.type == VideoSourceType::File || config.type == VideoSourceType::Pipeline);
-  if (rate) {
-    text += " ! videorate ! video/x-raw,framerate=" + std::to_string(config.fpsNum) + "/" +
-            std::to_string(config.fpsDen);
-  }
-  return text + " ! capsfilter name=arvideo_caps ! appsink name=arvideo_sink";
+}  // namespace
+
+std::string arVideoGErrorText(GError* error) {
+  std::string text = error && error->message ? error->message : "unknown error";
+  if (error) g_error_free(error);
+  return text;
 }
 
-// Opens the device far enough to read the formats it offers.
-bool probeCamera(const std::string& device, const VideoSourceConfig& config, CameraFormat* format,
-                 std::string* error) {
-  GstElement* pipeline = gst_pipeline_new(nullptr);
-  GstElement* src = gst_element_factory_make("v4l2src", nullptr);
-  if (!src) {
-    gst_object_unref(pipeline);
-    *error = "the v4l2src element is missing (install gstreamer1.0-plugins-good)";
-    return false;
-  }
-  g_object_set(src, "device", device.c_str(), nullptr);
-  gst_bin_add(GST_BIN(pipeline), src);
-  bool ok = false;
-  if (gst_element_set_state(pipeline, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
-    GError* gerror = nullptr;
-    if (message) gst_message_parse_error(message, &gerror, nullptr);
-    *error = gerror ? gerrorText(gerror) : "cannot open the device";
-    if (message) gst_message_unref(message);
-    gst_object_unref(bus);
-  } else {
-    GstPad* pad = gst_element_get_static_pad(src, "src");
-    GstCaps* offered = gst_pad_query_caps(pad, nullptr);
-    ok = arVideoChooseCameraFormat(offered, config.width, config.height, config.fpsNum,
-                                   config.fpsDen, format);
-    if (!ok) *error = "offers neither raw video nor MJPEG";
-    gst_caps_unref(offered);
-    gst_object_unref(pad);
-  }
-  gst_element_set_state(pipeline, GST_STATE_NULL);
-  gst_object_unref(pipeline);
-  return ok;
-}
-
-std::unique_ptr<VideoSource> openPlan(const VideoSourceConfig& config, Plan plan, std::string* error) {
+std::unique_ptr<VideoSource> arVideoRunGstPlan(const VideoSourceConfig& config, GstPlan plan,
+                                               std::string* error) {
   auto source = std::make_unique<GstVideoSource>(config, std::move(plan));
   if (!source->open(error)) return nullptr;
   return source;
-}
-
-std::unique_ptr<VideoSource> openCamera(const std::string& device, const VideoSourceConfig& config,
-                                        std::string* error) {
-  CameraFormat format;
-  std::string cause;
-  std::error_code ec;
-  if (!std::filesystem::exists(device, ec)) {
-    *error = "camera " + device + ": no such device";
-    return nullptr;
-  }
-  if (!probeCamera(device, config, &format, &cause)) {
-    *error = "camera " + device + ": " + cause;
-    return nullptr;
-  }
-  Plan plan;
-  plan.what = "camera " + device;
-  plan.device = device;
-  plan.cameraCaps = format.caps;
-  plan.sync = false;
-  plan.detail = format.label + " at " + fpsText(config.fpsNum, config.fpsDen) + " fps" +
-                (format.exactSize ? "" : " (scaled)");
-  plan.launch = "v4l2src name=arvideo_src ! capsfilter name=arvideo_camcaps" +
-                std::string(format.mjpeg ? " ! jpegdec" : "") + outputPart(config);
-  return openPlan(config, std::move(plan), error);
-}
-
-std::unique_ptr<VideoSource> openAnyCamera(const VideoSourceConfig& config, std::string* error) {
-  if (config.device != "auto") return openCamera(config.device, config, error);
-  std::vector<std::string> devices = arVideoListCameraDevices();
-  if (devices.empty()) {
-    *error = "no camera found";
-    return nullptr;
-  }
-  std::string causes;
-  for (const std::string& device : devices) {
-    std::string cause;
-    if (auto source = openCamera(device, config, &cause)) return source;
-    causes += (causes.empty() ? "" : "; ") + cause;
-  }
-  *error = "no camera could be opened (" + causes + ")";
-  return nullptr;
-}
-
-std::unique_ptr<VideoSource> openFile(const VideoSourceConfig& config, std::string* error) {
-  std::ifstream probe(config.file, std::ios::binary);
-  if (!probe || !std::filesystem::is_regular_file(config.file)) {
-    *error = "file " + config.file + ": " +
-             (std::filesystem::exists(config.file) ? "not a readable file" : "no such file");
-    return nullptr;
-  }
-  GError* uriError = nullptr;
-  gchar* uri = gst_filename_to_uri(config.file.c_str(), &uriError);
-  if (!uri) {
-    *error = "file " + config.file + ": " + gerrorText(uriError);
-    return nullptr;
-  }
-  Plan plan;
-  plan.what = "file " + config.file;
-  plan.uri = uri;
-  g_free(uri);
-  plan.loop = config.loop;
-  plan.detail = config.loop ? "(looping)" : "";
-  plan.launch = "uridecodebin name=arvideo_src" + outputPart(config);
-  return openPlan(config, std::move(plan), error);
-}
-
-std::unique_ptr<VideoSource> openSequence(const VideoSourceConfig& config, std::string* error) {
-  Plan plan;
-  plan.what = "sequence " + config.file;
-  std::string cause;
-  if (!arVideoListSequence(config.file, &plan.pictures, &plan.pictureCaps, &cause)) {
-    *error = plan.what + ": " + cause;
-    return nullptr;
-  }
-  plan.loop = config.loop;
-  plan.detail = "(" + std::to_string(plan.pictures.size()) + " pictures) at " +
-                fpsText(config.fpsNum, config.fpsDen) + " fps" + (config.loop ? ", looping" : "");
-  plan.launch = "appsrc name=arvideo_appsrc ! decodebin" + outputPart(config);
-  return openPlan(config, std::move(plan), error);
-}
-
-std::unique_ptr<VideoSource> openPipeline(const VideoSourceConfig& config, std::string* error) {
-  Plan plan;
-  plan.what = "pipeline '" + config.pipeline + "'";
-  plan.launch = config.pipeline + outputPart(config);
-  return openPlan(config, std::move(plan), error);
-}
-
-}  // namespace
-
-bool arVideoGstInit(std::string* error) {
-  static std::once_flag once;
-  static std::string failure;
-  std::call_once(once, [] {
-    GError* gerror = nullptr;
-    if (!gst_init_check(nullptr, nullptr, &gerror)) failure = "GStreamer: " + gerrorText(gerror);
-  });
-  if (!failure.empty()) *error = failure;
-  return failure.empty();
-}
-
-std::unique_ptr<VideoSource> arVideoOpenGstSource(const VideoSourceConfig& config, std::string* error) {
-  if (!arVideoGstInit(error)) return nullptr;
-  switch (config.type) {
-    case VideoSourceType::Camera: return openAnyCamera(config, error);
-    case VideoSourceType::File: return openFile(config, error);
-    case VideoSourceType::Sequence: return openSequence(config, error);
-    case VideoSourceType::Pipeline: return openPipeline(config, error);
-    case VideoSourceType::Demo: break;
-  }
-  *error = "not a GStreamer source";
-  return nullptr;
 }

@@ -1,0 +1,207 @@
+// Drawing a group on the real renderer: the state calls it makes (recorded on their way to
+// OpenGL) and the pixels it produces.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include "model/model_3ds.h"
+#include "tests/model/gl_call_log.h"
+#include "tests/model/model_files.h"
+#include "tests/support/gl_test_context.h"
+#include "tools/model3ds/image_writer.h"
+
+namespace {
+
+// A group of n faces over one triangle, face i using materials[i] (null: no material).
+struct FaceRun {
+  CGroup group;
+  CVertex vertices[3];
+  explicit FaceRun(const std::vector<CMaterial*>& materials) {
+    group.m_nVertices = 3;
+    group.m_nFaces = static_cast<uint32_t>(materials.size());
+    EXPECT_TRUE(group.Allocate());
+    for (size_t i = 0; i < materials.size(); i++) {
+      CFace& f = group.m_pFaces[i];
+      f.pA = &group.m_pVertices[0];
+      f.pB = &group.m_pVertices[1];
+      f.pC = &group.m_pVertices[2];
+      f.pMaterial = materials[i];
+    }
+  }
+};
+
+CMaterial* colouredMaterial(float r, float g, float b) {
+  auto* m = new CMaterial;
+  m->m_diffuse[0] = r, m->m_diffuse[1] = g, m->m_diffuse[2] = b;
+  m->m_specular[0] = 0.5f;
+  return m;
+}
+
+std::string names(const std::vector<GlCall>& calls) {
+  std::string s;
+  for (const GlCall& c : calls) s += c.name + (c.name == "glMaterialfv" && c.second == GL_SPECULAR ? "(S)" : c.name == "glMaterialfv" ? "(D)" : "") + " ";
+  return s;
+}
+
+TEST(GroupDraw, GroupWithoutFacesMakesNoGlCall) {
+  GlTestContext ctx(16, 16);
+  AR_REQUIRE_GL(ctx);
+  CGroup empty;
+  GlCallLogStart();
+  empty.Draw();
+  EXPECT_TRUE(GlCallLogStop().empty());
+}
+
+TEST(GroupDraw, OneSetOfStateCallsPerRunOfFacesWithTheSameMaterial) {
+  GlTestContext ctx(16, 16);
+  AR_REQUIRE_GL(ctx);
+  std::unique_ptr<CMaterial> plain(colouredMaterial(0.25f, 0.5f, 0.75f));
+  std::unique_ptr<CMaterial> textured(colouredMaterial(0.1f, 0.1f, 0.1f));
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  textured->m_texture.m_id = texture;
+  FaceRun run({plain.get(), plain.get(), plain.get(), textured.get(), textured.get()});
+  GlCallLogStart();
+  run.group.Draw();
+  const auto calls = GlCallLogStop();
+  ASSERT_EQ(names(calls),
+            "glMaterialfv(S) glMaterialfv(D) glDisable glBegin glEnd glBegin glEnd glBegin glEnd "
+            "glMaterialfv(S) glMaterialfv(D) glBindTexture glEnable glBegin glEnd glBegin glEnd ");
+  EXPECT_EQ(calls[0].first, static_cast<GLenum>(GL_FRONT_AND_BACK));
+  EXPECT_EQ(calls[0].values[0], 0.5f);
+  EXPECT_EQ(calls[1].first, static_cast<GLenum>(GL_FRONT_AND_BACK));
+  EXPECT_EQ(calls[1].values[0], 0.25f);
+  EXPECT_EQ(calls[1].values[1], 0.5f);
+  EXPECT_EQ(calls[1].values[2], 0.75f);
+  EXPECT_EQ(calls[1].values[3], 1.0f);
+  EXPECT_EQ(calls[2].first, static_cast<GLenum>(GL_TEXTURE_2D));
+  EXPECT_EQ(calls[3].first, static_cast<GLenum>(GL_POLYGON));
+  // The textured material sends white instead of its own diffuse colour.
+  for (int k = 0; k < 4; k++) EXPECT_EQ(calls[10].values[k], 1.0f);
+  EXPECT_EQ(calls[11].texture, texture);
+  EXPECT_EQ(calls[12].first, static_cast<GLenum>(GL_TEXTURE_2D));
+  GLfloat diffuse[4];
+  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+  EXPECT_EQ(diffuse[0], 1.0f);
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));  // left in force
+}
+
+TEST(GroupDraw, AlternatingMaterialsReissueTheStateAtEveryFace) {
+  GlTestContext ctx(16, 16);
+  AR_REQUIRE_GL(ctx);
+  std::unique_ptr<CMaterial> a(colouredMaterial(1, 0, 0)), b(colouredMaterial(0, 1, 0));
+  FaceRun run({a.get(), b.get(), a.get(), b.get()});
+  GlCallLogStart();
+  run.group.Draw();
+  const std::string set = "glMaterialfv(S) glMaterialfv(D) glDisable glBegin glEnd ";
+  EXPECT_EQ(names(GlCallLogStop()), set + set + set + set);
+}
+
+// A face without material keeps whatever the previous drawing left, even from another group;
+// each Draw starts afresh, so a material seen in the previous call is set again.
+TEST(GroupDraw, FaceWithoutMaterialKeepsThePreviousState) {
+  GlTestContext ctx(16, 16);
+  AR_REQUIRE_GL(ctx);
+  std::unique_ptr<CMaterial> red(colouredMaterial(1, 0, 0));
+  FaceRun first({red.get()});
+  FaceRun second({nullptr, red.get()});
+  first.group.Draw();
+  GLfloat diffuse[4];
+  GlCallLogStart();
+  second.group.Draw();
+  const auto calls = GlCallLogStop();
+  EXPECT_EQ(names(calls), "glBegin glEnd glMaterialfv(S) glMaterialfv(D) glDisable glBegin glEnd ");
+  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+  EXPECT_EQ(diffuse[0], 1.0f);
+  EXPECT_EQ(diffuse[1], 0.0f);
+}
+
+// A square model covering the viewport: file corners (-1, 0, -1) .. (1, 0, 1) become model
+// corners (-1, -1, 0) .. (1, 1, 0) facing the viewer (+z), texture (0, 0) at the bottom left.
+std::vector<uint8_t> squareFile(const uint8_t diffuse[3], const std::string& mapFile) {
+  ChunkWriter w;
+  testfiles::material(w, "skin", diffuse, nullptr, mapFile);
+  testfiles::object(w, "square", {-1, 0, -1, 1, 0, -1, 1, 0, 1, -1, 0, 1}, {0, 0, 1, 0, 1, 1, 0, 1},
+                    {{0, 2, 1}, {0, 3, 2}}, {{"skin", {0, 1}}});
+  return testfiles::wrapped(w.bytes());
+}
+
+void drawModel(C3DSMaxModel& model, int width, int height) {
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  for (uint32_t j = 0; j < model.m_nGroups; j++) model.m_groups[j]->Draw();
+  glFinish();
+}
+
+// Pixel (x, y) of the viewport, y counted from the bottom, in a window of the context's size.
+const uint8_t* pixel(const std::vector<uint8_t>& px, const GlTestContext& ctx, int x, int y) {
+  return &px[((ctx.height() - 1 - y) * ctx.width() + x) * 4];
+}
+
+TEST(GroupDraw, TexturedSquareShowsThePictureUprightWithItsBottomRowAtVZero) {
+  GlTestContext ctx(32, 32);
+  AR_REQUIRE_GL(ctx);
+  TempDir dir;
+  RgbaImage img(10, 4);
+  for (int y = 0; y < 4; y++)
+    for (int x = 0; x < 10; x++) img.set(x, y, static_cast<uint8_t>(20 * x), static_cast<uint8_t>(60 * y), 200);
+  std::string error;
+  ASSERT_TRUE(WriteBmp(dir.file("skin.bmp"), img, 24, &error)) << error;
+  const uint8_t grey[3] = {50, 50, 50};
+  C3DSMaxModel model;
+  ASSERT_TRUE(testfiles::load(model, dir, squareFile(grey, "skin.bmp"), dir.path() + "/").ok);
+  ASSERT_NE(model.m_materials[0]->m_texture.m_id, 0u);
+  drawModel(model, 10, 4);
+  EXPECT_EQ(glErrorString("draw"), "");
+  const auto px = ctx.readPixels();
+  for (int y = 0; y < 4; y++)
+    for (int x = 0; x < 10; x++) {
+      const uint8_t* p = pixel(px, ctx, x, y);
+      const uint8_t* want = img.at(x, 3 - y);  // the picture's bottom row at the bottom
+      EXPECT_NEAR(p[0], want[0], 1) << x << "," << y;
+      EXPECT_NEAR(p[1], want[1], 1) << x << "," << y;
+      EXPECT_NEAR(p[2], want[2], 1) << x << "," << y;
+    }
+}
+
+TEST(GroupDraw, LitUntexturedFaceShowsItsDiffuseColourAlongItsNormal) {
+  GlTestContext ctx(16, 16);
+  AR_REQUIRE_GL(ctx);
+  TempDir dir;
+  const uint8_t colour[3] = {255, 0, 128};
+  C3DSMaxModel model;
+  ASSERT_TRUE(testfiles::load(model, dir, squareFile(colour, "")).ok);
+  ASSERT_EQ(model.m_groups[0]->m_pVertices[0].nz, 1.0f);
+  const GLfloat none[4] = {0, 0, 0, 1};
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);  // white, from +z
+  glLightfv(GL_LIGHT0, GL_SPECULAR, none);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
+  drawModel(model, 16, 16);
+  const auto px = ctx.readPixels();
+  const uint8_t* p = pixel(px, ctx, 8, 8);
+  EXPECT_NEAR(p[0], 255, 1);
+  EXPECT_NEAR(p[1], 0, 1);
+  EXPECT_NEAR(p[2], 128, 1);
+  glDisable(GL_LIGHTING);
+}
+
+TEST(GroupDraw, ModelWhoseFileIsMissingDrawsNothing) {
+  GlTestContext ctx(16, 16);
+  AR_REQUIRE_GL(ctx);
+  C3DSMaxModel model;
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(model.Load("no/such/model.3ds", ""));
+  testing::internal::GetCapturedStdout();
+  GlCallLogStart();
+  drawModel(model, 16, 16);
+  const auto calls = GlCallLogStop();
+  EXPECT_TRUE(calls.empty()) << names(calls);
+}
+
+}  // namespace
