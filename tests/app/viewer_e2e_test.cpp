@@ -1,0 +1,205 @@
+// The real viewer binary on a private virtual display, showing the demo scene standing still.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "camera/camera_param.h"
+#include "tests/app/child_process.h"
+#include "tests/test_files.h"
+#include "video/demo_scene.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+
+const char* const kStillDemo =
+    "<video><source type=\"demo\" width=\"640\" height=\"480\" fps=\"30\" motion=\"still\" seed=\"1\"/></video>\n";
+
+std::string viewerPath() {
+  const char* build = std::getenv("AR_TEST_BUILD_DIR");
+  return std::string(build ? build : "build/release") + "/app/arviewer";
+}
+
+struct Screenshot {
+  std::vector<uint8_t> rgb;  // rows top to bottom
+  const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * kWidth + x) * 3]; }
+};
+
+bool grab(const std::string& display, Screenshot* shot) {
+  return grabScreen(display, kWidth, kHeight, &shot->rgb);
+}
+
+void sendKey(const std::string& display, const char* key) {
+  TempDir logs;
+  ChildProcess xdotool({"/usr/bin/xdotool", "key", key}, ".", {"DISPLAY=" + display}, logs.file("out"),
+                       logs.file("err"));
+  int status = -1;
+  ASSERT_TRUE(xdotool.wait(10, &status));
+  ASSERT_EQ(status, 0) << readTextFile(logs.file("err"));
+}
+
+// The model pixels: the demo scene is grey, black and white, so colour can only come from the
+// textured models drawn over it.
+int colouredPixels(const Screenshot& shot, double cx, double cy, double radius) {
+  int count = 0;
+  for (int y = std::max(0, int(cy - radius)); y < std::min(kHeight, int(cy + radius)); y++)
+    for (int x = std::max(0, int(cx - radius)); x < std::min(kWidth, int(cx + radius)); x++) {
+      const uint8_t* p = shot.at(x, y);
+      const int hi = std::max({p[0], p[1], p[2]}), lo = std::min({p[0], p[1], p[2]});
+      count += hi - lo > 40;
+    }
+  return count;
+}
+
+void project(const CameraParam& camera, const double pose[3][4], double mx, double my, double* u, double* v) {
+  double c[3];
+  for (int r = 0; r < 3; r++) c[r] = pose[r][0] * mx + pose[r][1] * my + pose[r][3];
+  double h[3];
+  for (int r = 0; r < 3; r++)
+    h[r] = camera.projection[r][0] * c[0] + camera.projection[r][1] * c[1] + camera.projection[r][2] * c[2] +
+           camera.projection[r][3];
+  *u = h[0] / h[2];
+  *v = h[1] / h[2];
+}
+
+class ViewerEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path repo = fs::current_path();
+    fs::create_directories(dir_.path() + "/Data");
+    fs::create_directory_symlink(repo / "Data/patterns", dir_.path() + "/Data/patterns");
+    fs::create_directory_symlink(repo / "Data/models", dir_.path() + "/Data/models");
+    fs::copy_file(repo / "Data/camera_para.dat", dir_.path() + "/Data/camera_para.dat");
+    fs::copy_file(repo / "Data/markerdata.mkd", dir_.path() + "/Data/markerdata.mkd");
+    writeText(dir_.path() + "/Data/WDM_camera_flipV.xml", kStillDemo);
+  }
+
+  // Starts the viewer and waits until its window shows a picture.
+  std::unique_ptr<ChildProcess> startViewer(const std::string& display) {
+    auto viewer = std::make_unique<ChildProcess>(std::vector<std::string>{viewerPath()}, dir_.path(),
+                                                 std::vector<std::string>{"DISPLAY=" + display}, dir_.file("out"),
+                                                 dir_.file("err"));
+    return viewer;
+  }
+
+  // Runs the viewer where it must fail at start-up; returns its status and standard error.
+  int runExpectingFailure(std::string* err, std::string* out) {
+    VirtualDisplay display(kWidth, kHeight);
+    EXPECT_TRUE(display.ok());
+    ChildProcess viewer({viewerPath()}, dir_.path(), {"DISPLAY=" + display.name()}, dir_.file("out"),
+                        dir_.file("err"));
+    int status = -1;
+    EXPECT_TRUE(viewer.wait(30, &status)) << "the viewer did not end";
+    *err = readTextFile(dir_.file("err"));
+    *out = readTextFile(dir_.file("out"));
+    return status;
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(ViewerEndToEnd, ShowsTheUndistortedDemoWithModelsOnMarkersAndQuitsOnEscape) {
+  VirtualDisplay display(kWidth, kHeight);
+  ASSERT_TRUE(display.ok()) << "cannot start Xvfb";
+  auto viewer = startViewer(display.name());
+
+  DemoScene scene;
+  DemoSceneSettings settings;
+  settings.motion = DemoMotion::Still;
+  std::string error;
+  ASSERT_TRUE(scene.load(settings, &error)) << error;
+  const std::vector<DemoSceneMarker> markers = scene.markersAt(0);
+  const CameraParam& camera = scene.camera();
+
+  // Wait until a frame with tracked markers has been drawn.
+  Screenshot shot;
+  int modelPixels = 0;
+  for (int i = 0; i < 100 && modelPixels < 200; i++) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(viewer->running()) << readTextFile(dir_.file("err"));
+    ASSERT_TRUE(grab(display.name(), &shot));
+    modelPixels = colouredPixels(shot, kWidth / 2, kHeight / 2, kWidth);
+  }
+  ASSERT_GE(modelPixels, 200) << "no model was drawn";
+
+  // The background: the demo's grey in the window corners.
+  for (auto [x, y] : {std::pair{2, 2}, {kWidth - 3, 2}, {2, kHeight - 3}, {kWidth - 3, kHeight - 3}}) {
+    const uint8_t* p = shot.at(x, y);
+    EXPECT_GT(p[0], 120) << x << "," << y;
+    EXPECT_EQ(p[0], p[1]);
+  }
+
+  // Markers without a model show their black border exactly where the camera model puts it in
+  // undistorted coordinates; markers with a model have coloured pixels around them.
+  const std::string table = readTextFile(dir_.file("Data/markerdata.mkd"));
+  int withModel = 0;
+  for (const DemoSceneMarker& m : markers) {
+    const std::string name = fs::path(m.patternFile).filename().string();
+    double cu, cv;
+    project(camera, m.pose, 0, 0, &cu, &cv);
+    if (table.find(name) != std::string::npos) {
+      EXPECT_GT(colouredPixels(shot, cu, cv, 60), 100) << name;
+      withModel++;
+      continue;
+    }
+    for (auto [mx, my] : {std::pair{0.375, 0.0}, {-0.375, 0.0}, {0.0, 0.375}, {0.0, -0.375}}) {
+      double u, v;
+      project(camera, m.pose, mx * m.width, my * m.width, &u, &v);
+      const uint8_t* p = shot.at(int(std::lround(u)), int(std::lround(v)));
+      EXPECT_LT(p[0], 70) << name << " border at " << u << "," << v;
+    }
+  }
+  EXPECT_GE(withModel, 2);
+
+  // Releasing Up three times makes every model 1.3 times larger.
+  const int before = colouredPixels(shot, kWidth / 2, kHeight / 2, kWidth);
+  for (int i = 0; i < 3; i++) sendKey(display.name(), "Up");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  Screenshot larger;
+  ASSERT_TRUE(grab(display.name(), &larger));
+  EXPECT_GT(colouredPixels(larger, kWidth / 2, kHeight / 2, kWidth), before * 1.3);
+
+  sendKey(display.name(), "Escape");
+  int status = -1;
+  ASSERT_TRUE(viewer->wait(20, &status)) << "the viewer did not quit on Escape";
+  EXPECT_EQ(status, 0) << readTextFile(dir_.file("err"));
+  EXPECT_NE(readTextFile(dir_.file("out")).find("SIZE = 640, 480"), std::string::npos);
+}
+
+TEST_F(ViewerEndToEnd, MissingCameraFileFailsBeforeAnyWindow) {
+  fs::remove(dir_.path() + "/Data/camera_para.dat");
+  std::string err, out;
+  EXPECT_NE(runExpectingFailure(&err, &out), 0);
+  EXPECT_NE(err.find("Data/camera_para.dat"), std::string::npos) << err;
+  EXPECT_EQ(out.find("reshape"), std::string::npos);
+}
+
+TEST_F(ViewerEndToEnd, MissingPatternFileFailsNamingIt) {
+  writeText(dir_.file("Data/markerdata.mkd"),
+            "model,prefix,scale,pattern,x,y,width\n"
+            "Data/models/house/house.3ds,Data/models/house/,1.0,Data/patterns/missing.patt,0,0,80\n");
+  std::string err, out;
+  EXPECT_NE(runExpectingFailure(&err, &out), 0);
+  EXPECT_NE(err.find("Data/patterns/missing.patt"), std::string::npos) << err;
+  EXPECT_NE(out.find("\"Data/patterns/missing.patt\" not found!!"), std::string::npos) << out;
+  EXPECT_EQ(out.find("reshape"), std::string::npos);
+}
+
+TEST_F(ViewerEndToEnd, VideoThatCannotOpenFailsNamingTheConfiguration) {
+  writeText(dir_.file("Data/WDM_camera_flipV.xml"),
+            "<video><source type=\"file\" file=\"Data/no-such-clip.avi\"/></video>\n");
+  std::string err, out;
+  EXPECT_NE(runExpectingFailure(&err, &out), 0);
+  EXPECT_NE(err.find("WDM_camera_flipV.xml"), std::string::npos) << err;
+  EXPECT_EQ(out.find("reshape"), std::string::npos);
+}
+
+}  // namespace
