@@ -291,7 +291,6 @@ class GstVideoSource : public VideoSource {
   bool ended_ = false;
 };
 
-// The part every source ends with. Only file and pipeline sources change the rate here; the
 }  // namespace
 
 std::string arVideoGErrorText(GError* error) {

@@ -24,8 +24,8 @@ int arVideoCapStart();
 // The newest frame not yet returned: width * height pixels of 4 bytes in blue, green, red, alpha
 // order, rows top to bottom without gaps. Null when no new frame is ready, capture is not
 // running, the stream has ended or failed, or the previous frame has not been released with
-// arVideoCapNext. The frame stays valid until the next arVideoCapNext (or arVideoCapStop /
-// arVideoClose). Never waits for a frame.
+// arVideoCapNext. The frame stays valid until the next arVideoCapNext or arVideoClose (a stop
+// leaves it alone). Never waits for a frame.
 uint8_t* arVideoGetImage();
 
 // Releases the frame last returned by arVideoGetImage. 0; harmless when no frame is held.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cstdio>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -237,6 +238,7 @@ bool arVideoParseConfig(const char* text, size_t size, const std::string& name, 
     *error = name + ": the document must have one <video> element holding <source> elements";
     return false;
   }
+  std::vector<VideoSourceConfig> sources;   // handed out only when the whole file is valid
   for (const tinyxml2::XMLElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
     if (std::strcmp(e->Name(), "source") != 0) {
       *error = name + " line " + std::to_string(e->GetLineNum()) + ": unexpected element <" +
@@ -245,12 +247,13 @@ bool arVideoParseConfig(const char* text, size_t size, const std::string& name, 
     }
     VideoSourceConfig source;
     if (!SourceReader(name, e, error).read(&source)) return false;
-    out->sources.push_back(source);
+    sources.push_back(source);
   }
-  if (out->sources.empty()) {
+  if (sources.empty()) {
     *error = name + ": no <source> element in <video>";
     return false;
   }
+  out->sources = std::move(sources);
   return true;
 }
 

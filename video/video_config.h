@@ -54,7 +54,8 @@ struct VideoConfig {
 std::string arVideoConfigPath(const char* path);
 
 // Parses a configuration document of size bytes (need not be NUL-terminated). name labels the
-// messages. true on success; false with a one-line cause in *error (naming name and the line).
+// messages. true on success; false with a one-line cause in *error (naming name and the line)
+// and no sources in *out.
 bool arVideoParseConfig(const char* text, size_t size, const std::string& name, VideoConfig* out,
                         std::string* error);
 

@@ -5,6 +5,10 @@
 // driver mapped, and scripts/lsan.supp hides its allocations by library name.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 // After gtest: X11 defines macros (None, Bool) that gtest's names collide with.
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -14,7 +18,11 @@ namespace {
 class KeepGlDriverLoaded : public ::testing::Environment {
  public:
   void SetUp() override {
-    display_ = XOpenDisplay(nullptr);
+    // A busy Xvfb refuses a connection now and then (see openGlTestContext); try for a while.
+    for (int attempt = 1; !display_ && attempt <= 40 && std::getenv("DISPLAY"); attempt++) {
+      display_ = XOpenDisplay(nullptr);
+      if (!display_) std::this_thread::sleep_for(std::chrono::milliseconds(25 * attempt));
+    }
     if (!display_) return;
     int attributes[] = {GLX_RGBA, None};
     XVisualInfo* visual = glXChooseVisual(display_, DefaultScreen(display_), attributes);  // loads the driver

@@ -97,15 +97,4 @@ TEST(FrameExchange, DropsFramesWhileStoppedOfAnotherSizeOrAfterTheEnd) {
   EXPECT_EQ(exchange.take(), nullptr);
 }
 
-TEST(FrameExchange, MirrorsWhilePublishing) {
-  FrameExchange exchange;
-  exchange.configure(3, 2, true, false);
-  exchange.setAccepting(true);
-  exchange.publish(numbered(0).data(), 12, 3, 2);
-  uint8_t* frame = exchange.take();
-  ASSERT_NE(frame, nullptr);
-  EXPECT_EQ(pixel(frame, 0, 0), 10);
-  EXPECT_EQ(pixel(frame, 0, 1), 0);
-}
-
 }  // namespace

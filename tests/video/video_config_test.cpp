@@ -19,8 +19,10 @@ VideoSourceConfig parseOne(const std::string& sourceElement) {
 
 std::string parseError(const std::string& text) {
   VideoConfig config;
+  config.sources.resize(1);
   std::string error;
   EXPECT_FALSE(parse(text, &config, &error)) << text;
+  EXPECT_TRUE(config.sources.empty()) << "a failed parse hands out no sources: " << text;
   return error;
 }
 
@@ -124,7 +126,8 @@ TEST(VideoConfig, BadSourcesNameTheLineAndTheCause) {
       {"<source type='demo' patterns=''/>", "non-empty patterns"},
   };
   for (const Case& c : cases) {
-    std::string error = parseError("<video>\n\n" + std::string(c.source) + "</video>");
+    // After a valid source, so that a failure must also drop what was read before it.
+    std::string error = parseError("<video><source type='demo'/>\n\n" + std::string(c.source) + "</video>");
     EXPECT_NE(error.find("test.xml line 3: "), std::string::npos) << c.source << " -> " << error;
     EXPECT_NE(error.find(c.cause), std::string::npos) << c.source << " -> " << error;
   }
