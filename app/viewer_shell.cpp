@@ -25,8 +25,9 @@ void releaseModelsAtExit() { releaseModels(sceneState()); }
 int32_t lastTickMs() { return gLastTickMs; }
 
 bool idleTickDue(int32_t nowMs, int32_t lastMs) {
+  // Both sides in single precision: 20 ms gives exactly the period, so such a tick goes on.
   const float elapsedSeconds = static_cast<float>((nowMs - lastMs) * 0.001);
-  return !(elapsedSeconds < static_cast<float>(kIdlePeriodMs) * 0.001f);
+  return !(elapsedSeconds < kIdlePeriodSeconds);
 }
 
 bool idleTick(int32_t nowMs) {

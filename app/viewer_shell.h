@@ -8,7 +8,7 @@
 
 constexpr int kWindowWidth = 640;    // the window is this size whatever the video size
 constexpr int kWindowHeight = 480;
-constexpr int kIdlePeriodMs = 20;    // frames are taken at most once per this period
+constexpr float kIdlePeriodSeconds = 0.02f;  // frames are taken at most once per this period
 constexpr double kNearPlane = static_cast<double>(0.1f);  // scene units, the single-precision 0.1
 constexpr double kFarPlane = 100.0;
 constexpr double kBackgroundZoom = 1.0;

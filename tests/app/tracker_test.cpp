@@ -12,8 +12,10 @@
 
 #include "app/scene.h"
 #include "app/viewer_shell.h"
+#include "detect/marker_history_internal.h"
 #include "detect/marker_pipeline.h"
 #include "detect/pattern.h"
+#include "detect/pattern_internal.h"
 #include "sim/sim_image.h"
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
@@ -63,6 +65,9 @@ Scene render(const std::vector<std::pair<std::string, std::vector<double>>>& pla
 class TrackerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Each case starts with no remembered markers and an empty pattern store.
+    arResetMarkerHistory();
+    arResetPatternStore();
     table_ = {};
     table_.entries[0] = row("Data/patterns/hook.patt", 10, -5, 80, 1.0f);
     table_.entries[1] = row("Data/patterns/rocket.patt", 0, 0, 80, 2.0f);
@@ -82,12 +87,13 @@ class TrackerTest : public ::testing::Test {
   TrackerState state_;
 };
 
-// Two copies of one marker, a marker of another row, and a marker no row uses.
+// Two copies of one marker, a marker of another row, and a marker no row uses (ring, the shipped
+// pattern least like the two loaded ones).
 TEST_F(TrackerTest, MatchesDetectionsToRowsInDetectionOrder) {
   Scene s = render({{"rocket", {500, 10, 0, 0, -120, -60}},
                     {"hook", {550, 15, 90, 30, 110, -50}},
                     {"rocket", {600, 20, 45, 200, 100, 90}},
-                    {"flag", {520, 5, 0, 90, -110, 80}}});
+                    {"ring", {520, 5, 0, 90, -110, 80}}});
   detect(s);
   ASSERT_EQ(state_.markerCount, 4);
   EXPECT_TRUE(updateVisibleMarkers(state_, table_));
@@ -132,7 +138,7 @@ TEST_F(TrackerTest, EachRowsCentreAndWidthReachThePose) {
 }
 
 TEST_F(TrackerTest, UnidentifiedAndUnknownMarkersAreSkipped) {
-  Scene s = render({{"flag", {500, 10, 0, 0, 0, 0}}});
+  Scene s = render({{"ring", {500, 10, 0, 0, 0, 0}}});
   detect(s);
   ASSERT_EQ(state_.markerCount, 1);
   sceneState().visible.push_back(VisibleMarker{});
