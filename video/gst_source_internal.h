@@ -29,9 +29,9 @@ bool arVideoChooseCameraFormat(const GstCaps* offered, int width, int height, in
 std::vector<std::string> arVideoListCameraDevices();
 
 // The pictures of a sequence, in showing order, and their caps ("image/png" or "image/jpeg").
-// spec is a folder (its .png, .jpg and .jpeg files sorted by name, all of the first one's kind),
+// location is a folder (its .png, .jpg and .jpeg files sorted by name, all of the first one's kind),
 // a pattern with one integer conversion such as img%04d.png (numbers from 0 or 1 on, up to the
 // first missing one), or a single picture. false with the cause when no picture is found or
 // the pattern is not of that form.
-bool arVideoListSequence(const std::string& spec, std::vector<std::string>* files,
+bool arVideoListSequence(const std::string& location, std::vector<std::string>* files,
                          std::string* mime, std::string* error);

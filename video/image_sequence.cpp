@@ -81,13 +81,13 @@ bool isFile(const std::string& path) {
 
 }  // namespace
 
-bool arVideoListSequence(const std::string& spec, std::vector<std::string>* files,
+bool arVideoListSequence(const std::string& location, std::vector<std::string>* files,
                          std::string* mime, std::string* error) {
   files->clear();
   std::error_code ec;
-  if (std::filesystem::is_directory(spec, ec)) {
+  if (std::filesystem::is_directory(location, ec)) {
     std::vector<std::string> all;
-    for (const auto& entry : std::filesystem::directory_iterator(spec, ec)) {
+    for (const auto& entry : std::filesystem::directory_iterator(location, ec)) {
       std::string path = entry.path().string();
       if (entry.is_regular_file(ec) && !mimeOf(path).empty()) all.push_back(path);
     }
@@ -102,9 +102,9 @@ bool arVideoListSequence(const std::string& spec, std::vector<std::string>* file
     }
     return true;
   }
-  if (spec.find('%') != std::string::npos) {
+  if (location.find('%') != std::string::npos) {
     NumberPattern pattern;
-    if (!parsePattern(spec, &pattern)) {
+    if (!parsePattern(location, &pattern)) {
       *error = "the pattern must hold one integer conversion such as %04d (and %% for a percent sign)";
       return false;
     }
@@ -117,8 +117,8 @@ bool arVideoListSequence(const std::string& spec, std::vector<std::string>* file
                patternName(pattern, 1) + ")";
       return false;
     }
-  } else if (isFile(spec)) {
-    files->push_back(spec);
+  } else if (isFile(location)) {
+    files->push_back(location);
   } else {
     *error = "no such file or folder";
     return false;
