@@ -2,9 +2,11 @@
 
 #include <GL/freeglut.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/frame_stats.h"
 #include "app/marker_table.h"
 #include "app/scene.h"
 #include "app/tracker.h"
@@ -34,8 +36,12 @@ bool idleTick(int32_t nowMs) {
   if (!idleTickDue(nowMs, gLastTickMs)) return false;
   gLastTickMs = nowMs;
   TrackerState& state = trackerState();
+  const auto start = std::chrono::steady_clock::now();
   if (!grabFrame(state)) return false;
   updateVisibleMarkers(state, markerTable());
+  FrameStats& stats = frameStats();
+  stats.trackedFrames++;
+  stats.trackingSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return true;
 }
 
@@ -45,6 +51,8 @@ void onIdle() {
 
 void onDisplay() {
   TrackerState& state = trackerState();
+  const auto start = std::chrono::steady_clock::now();
+  const bool hasFrame = state.frame != nullptr;
   glDrawBuffer(GL_BACK);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   arglDrawBackground(state.frame, &state.camera, kBackgroundZoom, state.background);
@@ -58,6 +66,12 @@ void onDisplay() {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   if (state.anyVisible) drawScene(sceneState());
+  glFinish();  // so that the time below includes the rendering, not only the queueing
+  if (hasFrame) {
+    FrameStats& stats = frameStats();
+    stats.drawnFrames++;
+    stats.drawingSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
   glutSwapBuffers();
 }
 
@@ -92,6 +106,7 @@ void quitProgram() {
   trackerState().background = nullptr;
   arVideoCapStop();
   arVideoClose();
+  reportFrameStats(frameStats(), stderr);
   std::exit(0);
 }
 
