@@ -122,6 +122,12 @@ TEST(ModelLoad, FileWithoutVertexListHasNoGroupsAndMissingFileFails) {
   EXPECT_TRUE(missing.m_materials.empty());
   EXPECT_NE(out.find(path), std::string::npos) << out;
   EXPECT_NE(out.find("No such file"), std::string::npos) << out;
+
+  C3DSMaxModel folder;
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(folder.Load(dir.path().c_str(), ""));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "model: cannot read " + dir.path() + ": Is a directory\n");
+  EXPECT_EQ(folder.m_nGroups, 0u);
 }
 
 TEST(ModelLoad, TwoObjectsGiveTwoGroupsInFileOrderAndFacelessObjectKeepsVertices) {
