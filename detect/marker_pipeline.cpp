@@ -43,7 +43,7 @@ int arMeasureMarkers(const uint8_t* frame, const SquareCandidate* candidates, in
 int arFindMarkers(const uint8_t* frame, int threshold, DetectedMarker** markers, int* count) {
   *count = 0;
   *markers = gMarkers;
-  if (!frameFitsLabelImage()) return -1;
+  if (!frame || !frameFitsLabelImage()) return -1;
   const LabelSet* labels = arLabelImage(frame, threshold);
   if (!labels) return -1;
 

@@ -12,12 +12,12 @@ constexpr int32_t kArMinRegionArea = 70;       // pixels; smaller ones are noise
 constexpr double kArSquareFactor = 1.0;        // straightness factor of the square check
 
 // Finds the square markers of a BGRA frame of arFrameWidth x arFrameHeight (rows top to
-// bottom), dark where blue + green + red <= 3 * threshold, corners in ideal pixels of
-// arCurrentCamera. Sets *count to 0 first, then *markers to the static list (valid until the
-// next call) and *count to its length; returns 0. Returns -1 with no markers, leaving the
-// history untouched, when the frame has more than 32768 separate dark spots, or when it is
-// larger than the label image (1,048,576 pixels; a message then goes to stderr and the frame
-// is not read).
+// bottom), dark where blue + green + red <= 3 * threshold; corners in ideal pixels of
+// arCurrentCamera, clockwise on screen. Sets *count to 0 first, then *markers to the static
+// list (valid until the next call) and *count to its length; returns 0. Returns -1 with no
+// markers, leaving the history untouched, when frame is null (no frame ready), when it has
+// more than 32768 separate dark spots, or when it is larger than the label image (1,048,576
+// pixels; one line then goes to stderr and the frame is not read).
 int arFindMarkers(const uint8_t* frame, int threshold, DetectedMarker** markers, int* count);
 
 // One record per candidate whose edge lines could be fitted, in candidate order: area, centre,

@@ -236,7 +236,7 @@ class ChunkWalk {
       return true;
     }
     const uint32_t base = currentFill_->faces;
-    if (n > current_->m_nFaces - base) {
+    if (n > current_->m_nFaces - base || (n > 0 && current_->m_pFaces == nullptr)) {
       Stop("the file changed while it was read: the face list at byte %zu holds more faces than before; "
            "reading stops there",
            h.start);

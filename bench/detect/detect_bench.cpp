@@ -5,6 +5,7 @@
 // and read the medians; frames_per_second is the rate of whole frames.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

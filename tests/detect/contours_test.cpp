@@ -229,16 +229,18 @@ void drawRing(TestFrame& frame, int x0, int y0, int side, int thickness) {
   frame.fillRect(x0 + thickness, y0 + thickness, x0 + side - 1 - thickness, y0 + side - 1 - thickness, 255);
 }
 
-TEST(FindSquares, ThreeNestedCandidatesLeaveOnlyTheOutermost) {
+TEST(FindSquares, ThreeNestedCandidatesLeaveOnlyTheOutermostBesideAnUnrelatedOne) {
   useTestCamera(200, 200);
   TestFrame frame(200, 200, 255);
   drawRing(frame, 40, 40, 120, 10);  // 120^2 - 100^2 = 4400
   drawRing(frame, 60, 60, 80, 10);   // 80^2 - 60^2 = 2800
   frame.fillRect(90, 90, 109, 109, 0);  // 400
+  frame.fillRect(170, 45, 185, 60, 0);  // 256, apart; listed between the outer and middle rings
   int32_t count = 0;
   const SquareCandidate* c = findSquares(frame, &count);
-  ASSERT_EQ(count, 1);
+  ASSERT_EQ(count, 2);
   EXPECT_EQ(c[0].area, 4400);
+  EXPECT_EQ(c[1].area, 256);
   // Each alone is a candidate.
   TestFrame middle(200, 200, 255);
   drawRing(middle, 60, 60, 80, 10);

@@ -179,7 +179,7 @@ TEST_F(MarkerPipelineTest, TooManyDarkSpotsFailsTheFrameAndLeavesTheHistoryAlone
   EXPECT_EQ(count, 1);
 }
 
-TEST_F(MarkerPipelineTest, FrameLargerThanTheLabelImageIsRefusedWithAMessage) {
+TEST_F(MarkerPipelineTest, OversizedOrMissingFrameIsRefusedAndTheHistoryKept) {
   ASSERT_EQ(loadPicture(asymmetricPicture()), 0);
   TestFrame withMarker(320, 240, 128);
   withMarker.drawMarker(squareCorners(160, 120, 100, 12), asymmetricPicture());
@@ -194,6 +194,8 @@ TEST_F(MarkerPipelineTest, FrameLargerThanTheLabelImageIsRefusedWithAMessage) {
   EXPECT_NE(message.find("1280 x 1024"), std::string::npos) << message;
   EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
   EXPECT_EQ(count, 0);
+  useTestCamera(320, 240);
+  EXPECT_EQ(arFindMarkers(nullptr, 100, &markers, &count), -1);  // no frame ready
   EXPECT_EQ(arMarkerHistoryView()->count, 1);
   EXPECT_EQ(arMarkerHistoryView()->entries[0].age, 1);
 }

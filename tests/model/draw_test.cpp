@@ -39,7 +39,11 @@ CMaterial* colouredMaterial(float r, float g, float b) {
 
 std::string names(const std::vector<GlCall>& calls) {
   std::string s;
-  for (const GlCall& c : calls) s += c.name + (c.name == "glMaterialfv" && c.second == GL_SPECULAR ? "(S)" : c.name == "glMaterialfv" ? "(D)" : "") + " ";
+  for (const GlCall& c : calls) {
+    s += c.name;
+    if (c.name == "glMaterialfv") s += c.second == GL_SPECULAR ? "(S)" : "(D)";
+    s += " ";
+  }
   return s;
 }
 

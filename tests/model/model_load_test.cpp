@@ -122,6 +122,12 @@ TEST(ModelLoad, FileWithoutVertexListHasNoGroupsAndMissingFileFails) {
   EXPECT_TRUE(missing.m_materials.empty());
   EXPECT_NE(out.find(path), std::string::npos) << out;
   EXPECT_NE(out.find("No such file"), std::string::npos) << out;
+
+  C3DSMaxModel folder;
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(folder.Load(dir.path().c_str(), ""));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "model: cannot read " + dir.path() + ": Is a directory\n");
+  EXPECT_EQ(folder.m_nGroups, 0u);
 }
 
 TEST(ModelLoad, TwoObjectsGiveTwoGroupsInFileOrderAndFacelessObjectKeepsVertices) {
@@ -275,7 +281,8 @@ TEST(ModelLoad, ShippedModelsLoadWithSeveralGroupsMaterialsAndTextures) {
     EXPECT_GE(textured, 1) << name;
     float top = 0;  // the model's y points up; about 2 units stand 80 mm tall at scale 1
     for (uint32_t j = 0; j < model.m_nGroups; j++)
-      for (uint32_t i = 0; i < model.m_groups[j]->m_nVertices; i++) top = std::max(top, model.m_groups[j]->m_pVertices[i].y);
+      for (uint32_t i = 0; i < model.m_groups[j]->m_nVertices; i++)
+        top = std::max(top, model.m_groups[j]->m_pVertices[i].y);
     EXPECT_GT(top, 1.5f) << name;
     EXPECT_LT(top, 2.6f) << name;
   }
