@@ -4,6 +4,8 @@
 
 #include <GL/gl.h>
 
+#include <memory>
+
 #include "model/model_3ds.h"
 #include "tests/model/gl_call_log.h"
 #include "tests/model/model_files.h"
@@ -12,26 +14,23 @@
 
 namespace {
 
-// A group of n faces over one triangle, face i using materials[i] (null: no material).
+// A group of faces over one triangle, face i using materials[i] (null: no material).
 struct FaceRun {
   CGroup group;
-  CVertex vertices[3];
   explicit FaceRun(const std::vector<CMaterial*>& materials) {
     group.m_nVertices = 3;
     group.m_nFaces = static_cast<uint32_t>(materials.size());
     EXPECT_TRUE(group.Allocate());
     for (size_t i = 0; i < materials.size(); i++) {
       CFace& f = group.m_pFaces[i];
-      f.pA = &group.m_pVertices[0];
-      f.pB = &group.m_pVertices[1];
-      f.pC = &group.m_pVertices[2];
+      f.pA = &group.m_pVertices[0], f.pB = &group.m_pVertices[1], f.pC = &group.m_pVertices[2];
       f.pMaterial = materials[i];
     }
   }
 };
 
-CMaterial* colouredMaterial(float r, float g, float b) {
-  auto* m = new CMaterial;
+std::unique_ptr<CMaterial> colouredMaterial(float r, float g, float b) {
+  auto m = std::make_unique<CMaterial>();
   m->m_diffuse[0] = r, m->m_diffuse[1] = g, m->m_diffuse[2] = b;
   m->m_specular[0] = 0.5f;
   return m;
@@ -39,28 +38,16 @@ CMaterial* colouredMaterial(float r, float g, float b) {
 
 std::string names(const std::vector<GlCall>& calls) {
   std::string s;
-  for (const GlCall& c : calls) {
-    s += c.name;
-    if (c.name == "glMaterialfv") s += c.second == GL_SPECULAR ? "(S)" : "(D)";
-    s += " ";
-  }
+  for (const GlCall& c : calls) s += c.name + (c.name != "glMaterialfv" ? "" : c.second == GL_SPECULAR ? "(S)" : "(D)") + " ";
   return s;
 }
 
-TEST(GroupDraw, GroupWithoutFacesMakesNoGlCall) {
-  GlTestContext ctx(16, 16);
-  AR_REQUIRE_GL(ctx);
-  CGroup empty;
-  GlCallLogStart();
-  empty.Draw();
-  EXPECT_TRUE(GlCallLogStop().empty());
-}
+const std::string kPlainSet = "glMaterialfv(S) glMaterialfv(D) glDisable ";
 
 TEST(GroupDraw, OneSetOfStateCallsPerRunOfFacesWithTheSameMaterial) {
   GlTestContext ctx(16, 16);
   AR_REQUIRE_GL(ctx);
-  std::unique_ptr<CMaterial> plain(colouredMaterial(0.25f, 0.5f, 0.75f));
-  std::unique_ptr<CMaterial> textured(colouredMaterial(0.1f, 0.1f, 0.1f));
+  auto plain = colouredMaterial(0.25f, 0.5f, 0.75f), textured = colouredMaterial(0.1f, 0.1f, 0.1f);
   GLuint texture = 0;
   glGenTextures(1, &texture);
   textured->m_texture.m_id = texture;
@@ -68,37 +55,32 @@ TEST(GroupDraw, OneSetOfStateCallsPerRunOfFacesWithTheSameMaterial) {
   GlCallLogStart();
   run.group.Draw();
   const auto calls = GlCallLogStop();
-  ASSERT_EQ(names(calls),
-            "glMaterialfv(S) glMaterialfv(D) glDisable glBegin glEnd glBegin glEnd glBegin glEnd "
-            "glMaterialfv(S) glMaterialfv(D) glBindTexture glEnable glBegin glEnd glBegin glEnd ");
+  ASSERT_EQ(names(calls), kPlainSet + "glBegin glEnd glBegin glEnd glBegin glEnd " +
+                              "glMaterialfv(S) glMaterialfv(D) glBindTexture glEnable glBegin glEnd glBegin glEnd ");
   EXPECT_EQ(calls[0].first, static_cast<GLenum>(GL_FRONT_AND_BACK));
   EXPECT_EQ(calls[0].values[0], 0.5f);
-  EXPECT_EQ(calls[1].first, static_cast<GLenum>(GL_FRONT_AND_BACK));
-  EXPECT_EQ(calls[1].values[0], 0.25f);
-  EXPECT_EQ(calls[1].values[1], 0.5f);
-  EXPECT_EQ(calls[1].values[2], 0.75f);
-  EXPECT_EQ(calls[1].values[3], 1.0f);
+  const float plainDiffuse[4] = {0.25f, 0.5f, 0.75f, 1};
+  for (int k = 0; k < 4; k++) {
+    EXPECT_EQ(calls[1].values[k], plainDiffuse[k]);
+    EXPECT_EQ(calls[10].values[k], 1.0f);  // the textured material sends white, not its diffuse
+  }
   EXPECT_EQ(calls[2].first, static_cast<GLenum>(GL_TEXTURE_2D));
   EXPECT_EQ(calls[3].first, static_cast<GLenum>(GL_POLYGON));
-  // The textured material sends white instead of its own diffuse colour.
-  for (int k = 0; k < 4; k++) EXPECT_EQ(calls[10].values[k], 1.0f);
   EXPECT_EQ(calls[11].texture, texture);
   EXPECT_EQ(calls[12].first, static_cast<GLenum>(GL_TEXTURE_2D));
-  GLfloat diffuse[4];
-  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-  EXPECT_EQ(diffuse[0], 1.0f);
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));  // left in force
-}
 
-TEST(GroupDraw, AlternatingMaterialsReissueTheStateAtEveryFace) {
-  GlTestContext ctx(16, 16);
-  AR_REQUIRE_GL(ctx);
-  std::unique_ptr<CMaterial> a(colouredMaterial(1, 0, 0)), b(colouredMaterial(0, 1, 0));
-  FaceRun run({a.get(), b.get(), a.get(), b.get()});
+  auto a = colouredMaterial(1, 0, 0), b = colouredMaterial(0, 1, 0);
+  FaceRun alternating({a.get(), b.get(), a.get(), b.get()});
   GlCallLogStart();
-  run.group.Draw();
-  const std::string set = "glMaterialfv(S) glMaterialfv(D) glDisable glBegin glEnd ";
+  alternating.group.Draw();
+  const std::string set = kPlainSet + "glBegin glEnd ";
   EXPECT_EQ(names(GlCallLogStop()), set + set + set + set);
+
+  CGroup empty;
+  GlCallLogStart();
+  empty.Draw();
+  EXPECT_TRUE(GlCallLogStop().empty());
 }
 
 // A face without material keeps whatever the previous drawing left, even from another group;
@@ -106,22 +88,20 @@ TEST(GroupDraw, AlternatingMaterialsReissueTheStateAtEveryFace) {
 TEST(GroupDraw, FaceWithoutMaterialKeepsThePreviousState) {
   GlTestContext ctx(16, 16);
   AR_REQUIRE_GL(ctx);
-  std::unique_ptr<CMaterial> red(colouredMaterial(1, 0, 0));
-  FaceRun first({red.get()});
-  FaceRun second({nullptr, red.get()});
+  auto red = colouredMaterial(1, 0, 0);
+  FaceRun first({red.get()}), second({nullptr, red.get()});
   first.group.Draw();
-  GLfloat diffuse[4];
   GlCallLogStart();
   second.group.Draw();
-  const auto calls = GlCallLogStop();
-  EXPECT_EQ(names(calls), "glBegin glEnd glMaterialfv(S) glMaterialfv(D) glDisable glBegin glEnd ");
+  EXPECT_EQ(names(GlCallLogStop()), "glBegin glEnd " + kPlainSet + "glBegin glEnd ");
+  GLfloat diffuse[4];
   glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
   EXPECT_EQ(diffuse[0], 1.0f);
   EXPECT_EQ(diffuse[1], 0.0f);
 }
 
-// A square model covering the viewport: file corners (-1, 0, -1) .. (1, 0, 1) become model
-// corners (-1, -1, 0) .. (1, 1, 0) facing the viewer (+z), texture (0, 0) at the bottom left.
+// File corners (-1, 0, -1) .. (1, 0, 1) become model corners (-1, -1, 0) .. (1, 1, 0) facing
+// the viewer, covering the viewport, texture (0, 0) at the bottom left.
 std::vector<uint8_t> squareFile(const uint8_t diffuse[3], const std::string& mapFile) {
   ChunkWriter w;
   testfiles::material(w, "skin", diffuse, nullptr, mapFile);
@@ -130,7 +110,13 @@ std::vector<uint8_t> squareFile(const uint8_t diffuse[3], const std::string& map
   return testfiles::wrapped(w.bytes());
 }
 
-void drawModel(C3DSMaxModel& model, int width, int height) {
+// Draws into a width x height viewport and returns pixel (x, y), y counted from the bottom.
+struct Drawn {
+  std::vector<uint8_t> px;
+  int width, height;
+  const uint8_t* at(int x, int y) const { return &px[((height - 1 - y) * width + x) * 4]; }
+};
+Drawn drawModel(C3DSMaxModel& model, const GlTestContext& ctx, int width, int height) {
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -140,11 +126,8 @@ void drawModel(C3DSMaxModel& model, int width, int height) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   for (uint32_t j = 0; j < model.m_nGroups; j++) model.m_groups[j]->Draw();
   glFinish();
-}
-
-// Pixel (x, y) of the viewport, y counted from the bottom, in a window of the context's size.
-const uint8_t* pixel(const std::vector<uint8_t>& px, const GlTestContext& ctx, int x, int y) {
-  return &px[((ctx.height() - 1 - y) * ctx.width() + x) * 4];
+  EXPECT_EQ(glErrorString("draw"), "");
+  return {ctx.readPixels(), ctx.width(), ctx.height()};
 }
 
 TEST(GroupDraw, TexturedSquareShowsThePictureUprightWithItsBottomRowAtVZero) {
@@ -160,17 +143,10 @@ TEST(GroupDraw, TexturedSquareShowsThePictureUprightWithItsBottomRowAtVZero) {
   C3DSMaxModel model;
   ASSERT_TRUE(testfiles::load(model, dir, squareFile(grey, "skin.bmp"), dir.path() + "/").ok);
   ASSERT_NE(model.m_materials[0]->m_texture.m_id, 0u);
-  drawModel(model, 10, 4);
-  EXPECT_EQ(glErrorString("draw"), "");
-  const auto px = ctx.readPixels();
+  const Drawn drawn = drawModel(model, ctx, 10, 4);
   for (int y = 0; y < 4; y++)
-    for (int x = 0; x < 10; x++) {
-      const uint8_t* p = pixel(px, ctx, x, y);
-      const uint8_t* want = img.at(x, 3 - y);  // the picture's bottom row at the bottom
-      EXPECT_NEAR(p[0], want[0], 1) << x << "," << y;
-      EXPECT_NEAR(p[1], want[1], 1) << x << "," << y;
-      EXPECT_NEAR(p[2], want[2], 1) << x << "," << y;
-    }
+    for (int x = 0; x < 10; x++)
+      for (int k = 0; k < 3; k++) EXPECT_NEAR(drawn.at(x, y)[k], img.at(x, 3 - y)[k], 1) << x << "," << y;
 }
 
 TEST(GroupDraw, LitUntexturedFaceShowsItsDiffuseColourAlongItsNormal) {
@@ -180,18 +156,13 @@ TEST(GroupDraw, LitUntexturedFaceShowsItsDiffuseColourAlongItsNormal) {
   const uint8_t colour[3] = {255, 0, 128};
   C3DSMaxModel model;
   ASSERT_TRUE(testfiles::load(model, dir, squareFile(colour, "")).ok);
-  ASSERT_EQ(model.m_groups[0]->m_pVertices[0].nz, 1.0f);
   const GLfloat none[4] = {0, 0, 0, 1};
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);  // white, from +z
   glLightfv(GL_LIGHT0, GL_SPECULAR, none);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
-  drawModel(model, 16, 16);
-  const auto px = ctx.readPixels();
-  const uint8_t* p = pixel(px, ctx, 8, 8);
-  EXPECT_NEAR(p[0], 255, 1);
-  EXPECT_NEAR(p[1], 0, 1);
-  EXPECT_NEAR(p[2], 128, 1);
+  const Drawn drawn = drawModel(model, ctx, 16, 16);
+  for (int k = 0; k < 3; k++) EXPECT_NEAR(drawn.at(8, 8)[k], colour[k], 1) << k;
   glDisable(GL_LIGHTING);
 }
 
@@ -203,7 +174,7 @@ TEST(GroupDraw, ModelWhoseFileIsMissingDrawsNothing) {
   EXPECT_FALSE(model.Load("no/such/model.3ds", ""));
   testing::internal::GetCapturedStdout();
   GlCallLogStart();
-  drawModel(model, 16, 16);
+  drawModel(model, ctx, 16, 16);
   const auto calls = GlCallLogStop();
   EXPECT_TRUE(calls.empty()) << names(calls);
 }

@@ -1,5 +1,7 @@
 #include "tests/model/gl_call_log.h"
 
+#include <algorithm>
+
 namespace {
 
 bool recording = false;
@@ -32,36 +34,19 @@ void __real_glEnd();
 
 void __wrap_glMaterialfv(GLenum face, GLenum pname, const GLfloat* params) {
   GlCall call{"glMaterialfv", face, pname};
-  for (int i = 0; i < 4; i++) call.values[i] = params[i];
+  std::copy(params, params + 4, call.values);
   record(call);
   __real_glMaterialfv(face, pname, params);
 }
 
 void __wrap_glBindTexture(GLenum target, GLuint texture) {
-  GlCall call{"glBindTexture", target};
-  call.texture = texture;
-  record(call);
+  record(GlCall{"glBindTexture", target, 0, {}, texture});
   __real_glBindTexture(target, texture);
 }
 
-void __wrap_glEnable(GLenum cap) {
-  record(GlCall{"glEnable", cap});
-  __real_glEnable(cap);
-}
-
-void __wrap_glDisable(GLenum cap) {
-  record(GlCall{"glDisable", cap});
-  __real_glDisable(cap);
-}
-
-void __wrap_glBegin(GLenum mode) {
-  record(GlCall{"glBegin", mode});
-  __real_glBegin(mode);
-}
-
-void __wrap_glEnd() {
-  record(GlCall{"glEnd"});
-  __real_glEnd();
-}
+void __wrap_glEnable(GLenum cap) { record(GlCall{"glEnable", cap}), __real_glEnable(cap); }
+void __wrap_glDisable(GLenum cap) { record(GlCall{"glDisable", cap}), __real_glDisable(cap); }
+void __wrap_glBegin(GLenum mode) { record(GlCall{"glBegin", mode}), __real_glBegin(mode); }
+void __wrap_glEnd() { record(GlCall{"glEnd"}), __real_glEnd(); }
 
 }  // extern "C"

@@ -9,14 +9,13 @@
 #include <vector>
 
 struct GlCall {
-  std::string name;        // "glMaterialfv", "glBindTexture", "glEnable", "glDisable", "glBegin", "glEnd"
-  GLenum first = 0;        // face, target, capability or mode
-  GLenum second = 0;       // glMaterialfv: the parameter name
-  float values[4] = {};    // glMaterialfv: the four values
-  GLuint texture = 0;      // glBindTexture: the texture name
+  std::string name;      // "glMaterialfv", "glBindTexture", "glEnable", "glDisable", "glBegin", "glEnd"
+  GLenum first = 0;      // face, target, capability or mode
+  GLenum second = 0;     // glMaterialfv: the parameter name
+  float values[4] = {};  // glMaterialfv: the four values
+  GLuint texture = 0;    // glBindTexture: the texture name
 };
 
-// Starts recording (dropping anything recorded before); GlCallLogStop ends it and returns the
-// calls in order.
+// Starts recording afresh; GlCallLogStop ends it and returns the calls in order.
 void GlCallLogStart();
 std::vector<GlCall> GlCallLogStop();
