@@ -25,73 +25,69 @@ inline bool mentions(const std::string& output, const std::string& text) {
   return output.find(text) != std::string::npos;
 }
 
+// Writes a chunk whose content body() writes; returns its offset (for SetLength).
+template <typename Body>
+size_t chunk(ChunkWriter& w, uint16_t id, Body body) {
+  const size_t c = w.Begin(id);
+  body();
+  w.End(c);
+  return c;
+}
+
 // Name, optional 24-bit diffuse and specular colours, optional texture map file.
 inline void material(ChunkWriter& w, const std::string& name, const uint8_t* diffuse = nullptr,
                      const uint8_t* specular = nullptr, const std::string& mapFile = "") {
-  const size_t m = w.Begin(chunk3ds::kMaterial), n = w.Begin(chunk3ds::kMaterialName);
-  w.String(name);
-  w.End(n);
-  for (auto [id, rgb] : {std::pair{chunk3ds::kDiffuse, diffuse}, std::pair{chunk3ds::kSpecular, specular}}) {
-    if (rgb == nullptr) continue;
-    const size_t c = w.Begin(id), c24 = w.Begin(chunk3ds::kColor24);
-    w.Bytes(rgb, 3);
-    w.End(c24);
-    w.End(c);
-  }
-  if (!mapFile.empty()) {
-    const size_t map = w.Begin(chunk3ds::kTextureMap), file = w.Begin(chunk3ds::kMapFileName);
-    w.String(mapFile);
-    w.End(file);
-    w.End(map);
-  }
-  w.End(m);
+  chunk(w, chunk3ds::kMaterial, [&] {
+    chunk(w, chunk3ds::kMaterialName, [&] { w.String(name); });
+    for (auto [id, rgb] : {std::pair{chunk3ds::kDiffuse, diffuse}, std::pair{chunk3ds::kSpecular, specular}})
+      if (rgb != nullptr) chunk(w, id, [&] { chunk(w, chunk3ds::kColor24, [&] { w.Bytes(rgb, 3); }); });
+    if (!mapFile.empty())
+      chunk(w, chunk3ds::kTextureMap, [&] { chunk(w, chunk3ds::kMapFileName, [&] { w.String(mapFile); }); });
+  });
 }
 
 // A list chunk: a 16-bit count of groups of `per` floats, then the floats.
-inline void floatList(ChunkWriter& w, uint16_t id, const std::vector<float>& values, size_t per) {
-  const size_t c = w.Begin(id);
-  w.U16(static_cast<uint16_t>(values.size() / per));
-  for (float f : values) w.F32(f);
-  w.End(c);
+inline void floatList(ChunkWriter& w, uint16_t id, const std::vector<float>& values, size_t per = 3) {
+  chunk(w, id, [&] {
+    w.U16(static_cast<uint16_t>(values.size() / per));
+    for (float f : values) w.F32(f);
+  });
 }
 
 inline void faceMaterial(ChunkWriter& w, const std::string& name, const std::vector<uint16_t>& faces) {
-  const size_t c = w.Begin(chunk3ds::kFaceMaterial);
-  w.String(name);
-  w.U16(static_cast<uint16_t>(faces.size()));
-  for (uint16_t f : faces) w.U16(f);
-  w.End(c);
+  chunk(w, chunk3ds::kFaceMaterial, [&] {
+    w.String(name);
+    w.U16(static_cast<uint16_t>(faces.size()));
+    for (uint16_t f : faces) w.U16(f);
+  });
 }
 
 // A face list with its face-material chunks nested after the faces.
 inline void faceList(ChunkWriter& w, const std::vector<Face>& faces, const FaceMaterials& materials = {}) {
-  const size_t c = w.Begin(chunk3ds::kFaceList);
-  w.U16(static_cast<uint16_t>(faces.size()));
-  for (const Face& f : faces) w.U16(f.a), w.U16(f.b), w.U16(f.c), w.U16(0);
-  for (const auto& [name, list] : materials) faceMaterial(w, name, list);
-  w.End(c);
+  chunk(w, chunk3ds::kFaceList, [&] {
+    w.U16(static_cast<uint16_t>(faces.size()));
+    for (const Face& f : faces) w.U16(f.a), w.U16(f.b), w.U16(f.c), w.U16(0);
+    for (const auto& [name, list] : materials) faceMaterial(w, name, list);
+  });
 }
 
 // A named object with one triangle mesh.
 inline void object(ChunkWriter& w, const std::string& name, const std::vector<float>& xyz,
                    const std::vector<float>& uv, const std::vector<Face>& faces, const FaceMaterials& materials = {}) {
-  const size_t o = w.Begin(chunk3ds::kObject);
-  w.String(name);
-  const size_t m = w.Begin(chunk3ds::kTriangleMesh);
-  floatList(w, chunk3ds::kVertexList, xyz, 3);
-  if (!uv.empty()) floatList(w, chunk3ds::kTexCoords, uv, 2);
-  faceList(w, faces, materials);
-  w.End(m);
-  w.End(o);
+  chunk(w, chunk3ds::kObject, [&] {
+    w.String(name);
+    chunk(w, chunk3ds::kTriangleMesh, [&] {
+      floatList(w, chunk3ds::kVertexList, xyz);
+      if (!uv.empty()) floatList(w, chunk3ds::kTexCoords, uv, 2);
+      faceList(w, faces, materials);
+    });
+  });
 }
 
 // Wraps content in a main and an editor chunk.
 inline std::vector<uint8_t> wrapped(const std::vector<uint8_t>& content) {
   ChunkWriter w;
-  const size_t main = w.Begin(chunk3ds::kMain), editor = w.Begin(chunk3ds::kEditor);
-  w.Bytes(content.data(), content.size());
-  w.End(editor);
-  w.End(main);
+  chunk(w, chunk3ds::kMain, [&] { chunk(w, chunk3ds::kEditor, [&] { w.Bytes(content.data(), content.size()); }); });
   return w.bytes();
 }
 

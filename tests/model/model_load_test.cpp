@@ -44,6 +44,8 @@ TEST(ModelLoad, ExampleFileOf183BytesLoadsAsDescribed) {
   EXPECT_EQ(f.pB, &g->m_pVertices[1]);
   EXPECT_EQ(f.pC, &g->m_pVertices[2]);
   EXPECT_EQ(f.pMaterial, mat);
+  const float diffuse[4] = {1, 0, 128 / 255.0f, 1};  // from bytes 255, 0, 128
+  for (int k = 0; k < 4; k++) EXPECT_EQ(mat->m_diffuse[k], diffuse[k]) << k;
 
   // Without its main chunk the editor chunk loads the same.
   C3DSMaxModel editorOnly;
@@ -51,31 +53,6 @@ TEST(ModelLoad, ExampleFileOf183BytesLoadsAsDescribed) {
   ASSERT_EQ(editorOnly.m_nGroups, 1u);
   EXPECT_EQ(editorOnly.m_groups[0]->m_pVertices[2].y, 9.0f);
   EXPECT_STREQ(editorOnly.m_groups[0]->m_pFaces[0].pMaterial->m_name, "mat");
-}
-
-TEST(ModelLoad, ColoursComeFromBytesAndMissingColoursStayWhite) {
-  TempDir dir;
-  ChunkWriter w;
-  const uint8_t diffuse[3] = {255, 0, 128}, specular[3] = {1, 254, 77};
-  testfiles::material(w, "both", diffuse, specular);
-  testfiles::material(w, "none");
-  C3DSMaxModel model;
-  ASSERT_TRUE(testfiles::load(model, dir, testfiles::wrapped(w.bytes())).ok);
-  ASSERT_EQ(model.m_materials.size(), 2u);
-  EXPECT_EQ(model.m_nGroups, 0u);
-  const CMaterial* both = model.m_materials[0];
-  const CMaterial* none = model.m_materials[1];
-  for (int k = 0; k < 3; k++) {
-    EXPECT_EQ(both->m_diffuse[k], static_cast<float>(diffuse[k] / 255.0)) << k;
-    EXPECT_EQ(both->m_specular[k], static_cast<float>(specular[k] / 255.0)) << k;
-  }
-  EXPECT_EQ(both->m_diffuse[3], 1.0f);
-  EXPECT_EQ(both->m_specular[3], 1.0f);
-  for (int k = 0; k < 4; k++) {
-    EXPECT_EQ(none->m_diffuse[k], 1.0f);
-    EXPECT_EQ(none->m_specular[k], 1.0f);
-  }
-  EXPECT_EQ(none->m_texture.m_id, 0u);
 }
 
 TEST(ModelLoad, MissingFileOrFolderFailsWithOneLineAndAnEmptyModel) {
@@ -97,12 +74,10 @@ TEST(ModelLoad, TwoObjectsGiveTwoGroupsInFileOrderAndFacelessObjectKeepsVertices
   TempDir dir;
   ChunkWriter w;
   testfiles::object(w, "first", kTriangle, {}, {{0, 1, 2}});
-  const size_t o = w.Begin(chunk3ds::kObject);
-  w.String("second");
-  const size_t m = w.Begin(chunk3ds::kTriangleMesh);
-  testfiles::floatList(w, chunk3ds::kVertexList, {5, 6, 7, 8, 9, 10}, 3);
-  w.End(m);
-  w.End(o);
+  testfiles::chunk(w, chunk3ds::kObject, [&] {
+    w.String("second");
+    testfiles::chunk(w, chunk3ds::kTriangleMesh, [&] { testfiles::floatList(w, chunk3ds::kVertexList, {5, 6, 7, 8, 9, 10}); });
+  });
   C3DSMaxModel model;
   ASSERT_TRUE(testfiles::load(model, dir, testfiles::wrapped(w.bytes())).ok);
   ASSERT_EQ(model.m_nGroups, 2u);
@@ -117,7 +92,8 @@ TEST(ModelLoad, TwoObjectsGiveTwoGroupsInFileOrderAndFacelessObjectKeepsVertices
 TEST(ModelLoad, MaterialLookupIsCaseSensitiveTakesTheFirstOfEqualNamesAndSeesOnlyEarlierMaterials) {
   TempDir dir;
   ChunkWriter w;
-  testfiles::material(w, "Red");
+  const uint8_t specular[3] = {1, 254, 77};
+  testfiles::material(w, "Red", nullptr, specular);
   testfiles::material(w, "Red");
   testfiles::material(w, "red");
   testfiles::object(w, "o", kTriangle, {}, {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {2, 1, 0}},
@@ -134,6 +110,12 @@ TEST(ModelLoad, MaterialLookupIsCaseSensitiveTakesTheFirstOfEqualNamesAndSeesOnl
   EXPECT_EQ(faces[3].pMaterial, nullptr);  // listed nowhere
   EXPECT_TRUE(mentions(result.output, "\"late\", which is not defined before it")) << result.output;
   EXPECT_EQ(model.FindMaterial("RED"), nullptr);
+  // Colours from bytes; a missing colour stays white, alpha 1.
+  const CMaterial* red = model.m_materials[0];
+  for (int k = 0; k < 4; k++) {
+    EXPECT_EQ(red->m_specular[k], k < 3 ? static_cast<float>(specular[k] / 255.0) : 1.0f) << k;
+    EXPECT_EQ(red->m_diffuse[k], 1.0f) << k;
+  }
 }
 
 // Unread chunks are skipped by their length even when their bytes look like chunks that are
@@ -141,39 +123,27 @@ TEST(ModelLoad, MaterialLookupIsCaseSensitiveTakesTheFirstOfEqualNamesAndSeesOnl
 // groups after the faces, a keyframer chunk.
 TEST(ModelLoad, UnreadChunksAreSkippedByLength) {
   TempDir dir;
+  using testfiles::chunk;
+  using testfiles::floatList;
   ChunkWriter w;
-  const size_t m = w.Begin(chunk3ds::kMaterial);
-  const size_t ambient = w.Begin(chunk3ds::kAmbient), inner = w.Begin(chunk3ds::kColor24);
-  w.U8(1), w.U8(2), w.U8(3);
-  w.End(inner);
-  w.End(ambient);
-  const size_t name = w.Begin(chunk3ds::kMaterialName);
-  w.String("m");
-  w.End(name);
-  const size_t shininess = w.Begin(0xA040);
-  testfiles::floatList(w, chunk3ds::kVertexList, {9, 9, 9}, 3);
-  w.End(shininess);
-  w.End(m);
-  const size_t o = w.Begin(chunk3ds::kObject);
-  w.String("o");
-  const size_t light = w.Begin(0x4600);
-  testfiles::floatList(w, chunk3ds::kVertexList, {7, 7, 7}, 3);
-  w.End(light);
-  const size_t mesh = w.Begin(chunk3ds::kTriangleMesh);
-  testfiles::floatList(w, chunk3ds::kVertexList, kTriangle, 3);
-  const size_t faces = w.Begin(chunk3ds::kFaceList);
-  w.U16(1), w.U16(0), w.U16(1), w.U16(2), w.U16(0);
-  const size_t smoothing = w.Begin(chunk3ds::kSmoothing);
-  w.U32(1);
-  w.End(smoothing);
-  testfiles::faceMaterial(w, "m", {0});
-  w.End(faces);
-  w.End(mesh);
-  w.End(o);
-  const size_t keyframer = w.Begin(chunk3ds::kKeyframer);
-  testfiles::floatList(w, chunk3ds::kVertexList, {5, 5, 5}, 3);
-  w.End(keyframer);
-
+  chunk(w, chunk3ds::kMaterial, [&] {
+    chunk(w, chunk3ds::kAmbient, [&] { chunk(w, chunk3ds::kColor24, [&] { w.U8(1), w.U8(2), w.U8(3); }); });
+    chunk(w, chunk3ds::kMaterialName, [&] { w.String("m"); });
+    chunk(w, 0xA040, [&] { floatList(w, chunk3ds::kVertexList, {9, 9, 9}); });  // shininess
+  });
+  chunk(w, chunk3ds::kObject, [&] {
+    w.String("o");
+    chunk(w, 0x4600, [&] { floatList(w, chunk3ds::kVertexList, {7, 7, 7}); });  // a light
+    chunk(w, chunk3ds::kTriangleMesh, [&] {
+      floatList(w, chunk3ds::kVertexList, kTriangle);
+      chunk(w, chunk3ds::kFaceList, [&] {
+        w.U16(1), w.U16(0), w.U16(1), w.U16(2), w.U16(0);
+        chunk(w, chunk3ds::kSmoothing, [&] { w.U32(1); });
+        testfiles::faceMaterial(w, "m", {0});
+      });
+    });
+  });
+  chunk(w, chunk3ds::kKeyframer, [&] { floatList(w, chunk3ds::kVertexList, {5, 5, 5}); });
   C3DSMaxModel model;
   const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
   ASSERT_TRUE(result.ok);

@@ -32,10 +32,7 @@ TEST_F(ModelMalformed, ChunkLengthBelowItsHeaderOrPastTheEndStopsTheWalkAfterWha
   for (uint32_t length : {0u, 1u, 5u, 100000u}) {
     ChunkWriter w;
     testfiles::object(w, "a", kTriangle, {}, {{0, 1, 2}});
-    const size_t bad = w.Begin(0x1234);
-    w.U32(0);
-    w.End(bad);
-    w.SetLength(bad, length);
+    w.SetLength(testfiles::chunk(w, 0x1234, [&] { w.U32(0); }), length);
     testfiles::object(w, "b", kTriangle, {}, {{0, 1, 2}});
     model.Clear();
     load(w);
@@ -74,11 +71,11 @@ TEST_F(ModelMalformed, FileEndingAnywhereKeepsTheCompleteChunksBeforeTheCut) {
 
 TEST_F(ModelMalformed, ListsBeforeAnyVertexListAreIgnored) {
   ChunkWriter w;
-  const size_t mesh = w.Begin(chunk3ds::kTriangleMesh);
-  testfiles::floatList(w, chunk3ds::kTexCoords, {0.5f, 0.5f}, 2);
-  testfiles::faceList(w, {{0, 1, 2}}, {{"m", {0}}});
-  testfiles::floatList(w, chunk3ds::kVertexList, kTriangle, 3);
-  w.End(mesh);
+  testfiles::chunk(w, chunk3ds::kTriangleMesh, [&] {
+    testfiles::floatList(w, chunk3ds::kTexCoords, {0.5f, 0.5f}, 2);
+    testfiles::faceList(w, {{0, 1, 2}}, {{"m", {0}}});
+    testfiles::floatList(w, chunk3ds::kVertexList, kTriangle);
+  });
   load(w);
   ASSERT_EQ(model.m_nGroups, 1u);
   EXPECT_EQ(model.m_groups[0]->m_nFaces, 0u);
@@ -140,23 +137,14 @@ TEST_F(ModelMalformed, OverlongNamesAreHandledWithoutLosingTheObject) {
 
 TEST_F(ModelMalformed, DamagedMaterialPartsAndOvercountedListsLeaveTheRestReadable) {
   ChunkWriter w;
-  const size_t m = w.Begin(chunk3ds::kMaterial);  // name part longer than its material
-  const size_t name = w.Begin(chunk3ds::kMaterialName);
-  w.String("a");
-  w.End(name);
-  w.SetLength(name, 500);
-  w.End(m);
-  const size_t m2 = w.Begin(chunk3ds::kMaterial);  // diffuse part too short for a colour
-  const size_t diffuse = w.Begin(chunk3ds::kDiffuse);
-  w.U8(7);
-  w.End(diffuse);
-  w.End(m2);
-  w.End(w.Begin(chunk3ds::kMaterial));  // empty: the next chunk is not one of its parts
+  using testfiles::chunk;
+  chunk(w, chunk3ds::kMaterial, [&] {  // name part longer than its material
+    w.SetLength(chunk(w, chunk3ds::kMaterialName, [&] { w.String("a"); }), 500);
+  });
+  chunk(w, chunk3ds::kMaterial, [&] { chunk(w, chunk3ds::kDiffuse, [&] { w.U8(7); }); });  // too short
+  chunk(w, chunk3ds::kMaterial, [] {});  // empty: the next chunk is not one of its parts
   testfiles::object(w, "o", kTriangle, {}, {{0, 1, 2}});
-  const size_t v = w.Begin(chunk3ds::kVertexList);
-  w.U16(1000);  // room for one vertex only
-  w.F32(1), w.F32(2), w.F32(3);
-  w.End(v);
+  chunk(w, chunk3ds::kVertexList, [&] { w.U16(1000), w.F32(1), w.F32(2), w.F32(3); });  // room for one vertex
   load(w);
   ASSERT_EQ(model.m_materials.size(), 3u);
   EXPECT_STREQ(model.m_materials[0]->m_name, "");
