@@ -148,7 +148,9 @@ Drawn drawModel(C3DSMaxModel& model, const GlTestContext& ctx, int width, int he
   return {ctx.readPixels(), ctx.width(), ctx.height()};
 }
 
-TEST(GroupDraw, TexturedSquareShowsThePictureUprightWithItsBottomRowAtVZero) {
+// Textured: the picture upright, its bottom row at v = 0. Lit and untextured: the diffuse colour
+// along the normal. A model whose file is missing draws nothing.
+TEST(GroupDraw, LoadedModelsShowTheirPicturesAndColours) {
   GlTestContext ctx(32, 32);
   AR_REQUIRE_GL(ctx);
   TempDir dir;
@@ -157,42 +159,30 @@ TEST(GroupDraw, TexturedSquareShowsThePictureUprightWithItsBottomRowAtVZero) {
     for (int x = 0; x < 10; x++) img.set(x, y, static_cast<uint8_t>(20 * x), static_cast<uint8_t>(60 * y), 200);
   std::string error;
   ASSERT_TRUE(WriteBmp(dir.file("skin.bmp"), img, 24, &error)) << error;
-  const uint8_t grey[3] = {50, 50, 50};
-  C3DSMaxModel model;
-  ASSERT_TRUE(testfiles::load(model, dir, squareFile(grey, "skin.bmp"), dir.path() + "/").ok);
-  ASSERT_NE(model.m_materials[0]->m_texture.m_id, 0u);
-  const Drawn drawn = drawModel(model, ctx, 10, 4);
+  const uint8_t grey[3] = {50, 50, 50}, colour[3] = {255, 0, 128};
+  C3DSMaxModel textured, lit, missing;
+  ASSERT_TRUE(testfiles::load(textured, dir, squareFile(grey, "skin.bmp"), dir.path() + "/").ok);
+  ASSERT_NE(textured.m_materials[0]->m_texture.m_id, 0u);
+  Drawn drawn = drawModel(textured, ctx, 10, 4);
   for (int y = 0; y < 4; y++)
     for (int x = 0; x < 10; x++)
       for (int k = 0; k < 3; k++) EXPECT_NEAR(drawn.at(x, y)[k], img.at(x, 3 - y)[k], 1) << x << "," << y;
-}
 
-TEST(GroupDraw, LitUntexturedFaceShowsItsDiffuseColourAlongItsNormal) {
-  GlTestContext ctx(16, 16);
-  AR_REQUIRE_GL(ctx);
-  TempDir dir;
-  const uint8_t colour[3] = {255, 0, 128};
-  C3DSMaxModel model;
-  ASSERT_TRUE(testfiles::load(model, dir, squareFile(colour, "")).ok);
+  ASSERT_TRUE(testfiles::load(lit, dir, squareFile(colour, "")).ok);
   const GLfloat none[4] = {0, 0, 0, 1};
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);  // white, from +z
   glLightfv(GL_LIGHT0, GL_SPECULAR, none);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
-  const Drawn drawn = drawModel(model, ctx, 16, 16);
+  drawn = drawModel(lit, ctx, 16, 16);
   for (int k = 0; k < 3; k++) EXPECT_NEAR(drawn.at(8, 8)[k], colour[k], 1) << k;
   glDisable(GL_LIGHTING);
-}
 
-TEST(GroupDraw, ModelWhoseFileIsMissingDrawsNothing) {
-  GlTestContext ctx(16, 16);
-  AR_REQUIRE_GL(ctx);
-  C3DSMaxModel model;
   testing::internal::CaptureStdout();
-  EXPECT_FALSE(model.Load("no/such/model.3ds", ""));
+  EXPECT_FALSE(missing.Load("no/such/model.3ds", ""));
   testing::internal::GetCapturedStdout();
   logStart();
-  drawModel(model, ctx, 16, 16);
+  drawModel(missing, ctx, 16, 16);
   EXPECT_EQ(logStop(), "");
 }
 

@@ -13,13 +13,7 @@ CVertex at(float x, float y, float z) {
   return v;
 }
 
-void expectNormal(float nx, float ny, float nz, const float (&want)[3], const std::string& what) {
-  EXPECT_EQ(nx, want[0]) << what;
-  EXPECT_EQ(ny, want[1]) << what;
-  EXPECT_EQ(nz, want[2]) << what;
-}
-
-// One group of the given vertices and faces, linked, with face normals set.
+// One group of the given vertices and faces, linked, with face and vertex normals set.
 struct HandModel {
   C3DSMaxModel model;
   CGroup* group = new CGroup;
@@ -39,51 +33,40 @@ struct HandModel {
     }
     ComputeVertexNormals(&model);
   }
-  const CVertex& vertex(int i) const { return group->m_pVertices[i]; }
 };
 
-TEST(FaceNormal, WorkedExampleReversedAndDegenerateFaces) {
-  const CVertex a = at(0, 0, 0), b = at(1, 0, 0), c = at(0, 0, 1), d = at(2, 0, 0);
+TEST(Normals, FaceAndVertexNormalsOfSmallMeshes) {
+  const CVertex o = at(0, 0, 0), x = at(1, 0, 0), y = at(0, 1, 0), z = at(0, 0, 1);
   struct Case {
     const char* name;
-    std::vector<CVertex> corners;
+    std::vector<CVertex> vertices;
+    std::vector<testfiles::Face> faces;
+    bool ofFace;  // the normal of face `index`, else of vertex `index`
+    int index;
     float want[3];
-  } cases[] = {{"worked example", {a, b, c}, {0, 1, 0}},
-               {"reversed", {a, c, b}, {0, -1, 0}},
-               {"two equal corners", {a, a, c}, {0, 0, 0}},
-               {"corners in a line", {a, b, d}, {0, 0, 0}}};
-  for (const Case& k : cases) {
-    HandModel hand(k.corners, {{0, 1, 2}});
-    const CFace& f = hand.group->m_pFaces[0];
-    expectNormal(f.nx, f.ny, f.nz, k.want, k.name);
+  } cases[] = {
+      {"worked example", {o, x, z}, {{0, 1, 2}}, true, 0, {0, 1, 0}},
+      {"reversed", {o, z, x}, {{0, 1, 2}}, true, 0, {0, -1, 0}},
+      {"two equal corners", {o, o, z}, {{0, 1, 2}}, true, 0, {0, 0, 0}},
+      {"corners in a line", {o, x, at(2, 0, 0)}, {{0, 1, 2}}, true, 0, {0, 0, 0}},
+      // Vertex 0 shared by faces with normals N1 = (0, 0, -1), N2 = (-1, 0, 0), N3 = (0, -1, 0).
+      {"later faces weigh more", {o, x, y, z, x}, {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}}, false, 0, {-0.25f, -0.5f, -0.25f}},
+      {"unused vertex", {o, x, y, z}, {{0, 1, 2}}, false, 3, {0, 0, 0}},
+      // Normal (-1, 0, 0) first: with nz = 0 it is replaced by (0, 0, -1), not averaged.
+      {"first touch with nz 0 replaced", {o, y, z, x, y}, {{0, 1, 2}, {0, 3, 4}}, false, 0, {0, 0, -1}},
+      // The degenerate face halves vertex 0's normal once per corner there.
+      {"degenerate face halves", {o, x, y, z}, {{0, 1, 2}, {0, 0, 3}}, false, 0, {0, 0, -0.25f}},
+  };
+  for (const Case& c : cases) {
+    HandModel hand(c.vertices, c.faces);
+    const CFace& f = hand.group->m_pFaces[c.index];
+    const CVertex& v = hand.group->m_pVertices[c.index];
+    const float got[3] = {c.ofFace ? f.nx : v.nx, c.ofFace ? f.ny : v.ny, c.ofFace ? f.nz : v.nz};
+    for (int k = 0; k < 3; k++) EXPECT_EQ(got[k], c.want[k]) << c.name << " component " << k;
   }
 }
 
-TEST(VertexNormal, LaterFacesWeighMoreAndUnusedVerticesStayZero) {
-  // Vertex 0 is shared by faces with normals N1 = (0, 0, -1), N2 = (-1, 0, 0), N3 = (0, -1, 0);
-  // vertex 4 by none.
-  HandModel hand({at(0, 0, 0), at(1, 0, 0), at(0, 1, 0), at(0, 0, 1), at(0, 0, -1), at(1, 0, 0)},
-                 {{0, 1, 2}, {0, 2, 3}, {0, 3, 5}});
-  const CVertex &v = hand.vertex(0), &w = hand.vertex(4);
-  expectNormal(v.nx, v.ny, v.nz, {-0.25f, -0.5f, -0.25f}, "N1/4 + N2/4 + N3/2");
-  expectNormal(w.nx, w.ny, w.nz, {0, 0, 0}, "unused");
-}
-
-TEST(VertexNormal, NormalWithZeroThirdComponentIsReplacedNotAveraged) {
-  // Face 0 has normal (-1, 0, 0), face 1 (0, 0, -1): vertex 0 ends with face 1's normal.
-  HandModel hand({at(0, 0, 0), at(0, 1, 0), at(0, 0, 1), at(1, 0, 0), at(0, 1, 0)}, {{0, 1, 2}, {0, 3, 4}});
-  const CVertex& v = hand.vertex(0);
-  expectNormal(v.nx, v.ny, v.nz, {0, 0, -1}, "replaced");
-}
-
-TEST(VertexNormal, DegenerateFaceHalvesASetNormalAndZeroesAnUnsetOne) {
-  // Face 1 (corners 0, 0, 3) halves vertex 0's normal once per corner there.
-  HandModel hand({at(0, 0, 0), at(1, 0, 0), at(0, 1, 0), at(5, 5, 5)}, {{0, 1, 2}, {0, 0, 3}});
-  EXPECT_EQ(hand.vertex(0).nz, -0.25f);
-  EXPECT_EQ(hand.vertex(3).nz, 0.0f);
-}
-
-TEST(VertexNormal, LoadedFaceCounterClockwiseInFileCoordinatesFacesUp) {
+TEST(Normals, LoadedFaceCounterClockwiseInFileCoordinatesFacesUp) {
   TempDir dir;
   ChunkWriter w;
   testfiles::object(w, "o", testfiles::kTriangle, {}, {{0, 1, 2}});  // in the file's z = 0 plane
