@@ -70,24 +70,6 @@ TEST(ModelLoad, MissingFileOrFolderFailsWithOneLineAndAnEmptyModel) {
   }
 }
 
-TEST(ModelLoad, TwoObjectsGiveTwoGroupsInFileOrderAndFacelessObjectKeepsVertices) {
-  TempDir dir;
-  ChunkWriter w;
-  testfiles::object(w, "first", kTriangle, {}, {{0, 1, 2}});
-  testfiles::chunk(w, chunk3ds::kObject, [&] {
-    w.String("second");
-    testfiles::chunk(w, chunk3ds::kTriangleMesh, [&] { testfiles::floatList(w, chunk3ds::kVertexList, {5, 6, 7, 8, 9, 10}); });
-  });
-  C3DSMaxModel model;
-  ASSERT_TRUE(testfiles::load(model, dir, testfiles::wrapped(w.bytes())).ok);
-  ASSERT_EQ(model.m_nGroups, 2u);
-  EXPECT_EQ(model.m_groups[0]->m_nVertices, 3u);
-  EXPECT_EQ(model.m_groups[0]->m_nFaces, 1u);
-  EXPECT_EQ(model.m_groups[1]->m_nVertices, 2u);
-  EXPECT_EQ(model.m_groups[1]->m_nFaces, 0u);
-  EXPECT_EQ(model.m_groups[1]->m_pVertices[1].y, 10.0f);
-}
-
 // "Red" twice and "red"; the faces name "Red", "red" and "late" (defined after the object).
 TEST(ModelLoad, MaterialLookupIsCaseSensitiveTakesTheFirstOfEqualNamesAndSeesOnlyEarlierMaterials) {
   TempDir dir;
@@ -120,8 +102,8 @@ TEST(ModelLoad, MaterialLookupIsCaseSensitiveTakesTheFirstOfEqualNamesAndSeesOnl
 
 // Unread chunks are skipped by their length even when their bytes look like chunks that are
 // read: an ambient colour and shininess in the material, a light in the object, smoothing
-// groups after the faces, a keyframer chunk.
-TEST(ModelLoad, UnreadChunksAreSkippedByLength) {
+// groups after the faces, a keyframer chunk. Then an object with vertices and no faces.
+TEST(ModelLoad, UnreadChunksAreSkippedByLengthAndObjectsBecomeGroupsInFileOrder) {
   TempDir dir;
   using testfiles::chunk;
   using testfiles::floatList;
@@ -144,13 +126,20 @@ TEST(ModelLoad, UnreadChunksAreSkippedByLength) {
     });
   });
   chunk(w, chunk3ds::kKeyframer, [&] { floatList(w, chunk3ds::kVertexList, {5, 5, 5}); });
+  chunk(w, chunk3ds::kObject, [&] {
+    w.String("faceless");
+    chunk(w, chunk3ds::kTriangleMesh, [&] { floatList(w, chunk3ds::kVertexList, {5, 6, 7, 8, 9, 10}); });
+  });
   C3DSMaxModel model;
   const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
   ASSERT_TRUE(result.ok);
   EXPECT_EQ(result.output, "");
-  ASSERT_EQ(model.m_nGroups, 1u);
+  ASSERT_EQ(model.m_nGroups, 2u);
   EXPECT_EQ(model.m_groups[0]->m_nVertices, 3u);
   ASSERT_EQ(model.m_groups[0]->m_nFaces, 1u);
+  EXPECT_EQ(model.m_groups[1]->m_nVertices, 2u);
+  EXPECT_EQ(model.m_groups[1]->m_nFaces, 0u);
+  EXPECT_EQ(model.m_groups[1]->m_pVertices[1].y, 10.0f);
   ASSERT_EQ(model.m_materials.size(), 1u);
   EXPECT_EQ(model.m_materials[0]->m_diffuse[0], 1.0f);  // ambient is not diffuse
   EXPECT_EQ(model.m_groups[0]->m_pFaces[0].pMaterial, model.m_materials[0]);

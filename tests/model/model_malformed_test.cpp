@@ -86,11 +86,12 @@ TEST_F(ModelMalformed, ListsBeforeAnyVertexListAreIgnored) {
   expectLine("face-material chunk \"m\"");
 }
 
-TEST_F(ModelMalformed, FacesNamingVerticesBeyondTheCountAreDroppedWithTheirMaterialEntries) {
+TEST_F(ModelMalformed, IndicesAndCountsBeyondTheirListsAreDroppedOrIgnored) {
   ChunkWriter w;
   testfiles::material(w, "m");
   testfiles::object(w, "o", kTriangle, {}, {{0, 1, 3}, {0, 1, 2}, {65535, 0, 1}, {2, 1, 0}}, {{"m", {1, 3}}});
-  testfiles::object(w, "p", kTriangle, {}, {{0, 1, 2}, {2, 1, 0}}, {{"m", {2, 1, 40000}}});
+  testfiles::object(w, "p", kTriangle, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f}, {{0, 1, 2}, {2, 1, 0}},
+                    {{"m", {2, 1, 40000}}});
   load(w);
   ASSERT_EQ(model.m_nGroups, 2u);
   const CGroup* g = model.m_groups[0];
@@ -104,14 +105,8 @@ TEST_F(ModelMalformed, FacesNamingVerticesBeyondTheCountAreDroppedWithTheirMater
   EXPECT_EQ(model.m_groups[1]->m_pFaces[0].pMaterial, nullptr);
   EXPECT_EQ(model.m_groups[1]->m_pFaces[1].pMaterial, model.m_materials[0]);
   expectLine("lists 2 face indices at or beyond the face count 2");
-}
-
-TEST_F(ModelMalformed, TextureCoordinatesBeyondTheVertexCountAreIgnored) {
-  ChunkWriter w;
-  testfiles::object(w, "o", kTriangle, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f}, {{0, 1, 2}});
-  load(w);
-  EXPECT_EQ(model.m_groups[0]->m_pVertices[2].u, 0.5f);
-  EXPECT_EQ(model.m_groups[0]->m_pVertices[2].v, 0.6f);
+  // Texture coordinates beyond the vertex count are ignored.
+  EXPECT_EQ(model.m_groups[1]->m_pVertices[2].v, 0.6f);
   expectLine("holds 4 pairs for 3 vertices; the extra pairs are ignored");
 }
 
