@@ -40,7 +40,9 @@ void __wrap_glMaterialfv(GLenum face, GLenum pname, const GLfloat* v) {
   record(text);
   __real_glMaterialfv(face, pname, v);
 }
-void __wrap_glBindTexture(GLenum t, GLuint id) { record("bind-" + target(t) + "(" + std::to_string(id) + ")"), __real_glBindTexture(t, id); }
+void __wrap_glBindTexture(GLenum t, GLuint id) {
+  record("bind-" + target(t) + "(" + std::to_string(id) + ")"), __real_glBindTexture(t, id);
+}
 void __wrap_glEnable(GLenum cap) { record("enable-" + target(cap)), __real_glEnable(cap); }
 void __wrap_glDisable(GLenum cap) { record("disable-" + target(cap)), __real_glDisable(cap); }
 void __wrap_glBegin(GLenum mode) { record(mode == GL_POLYGON ? "polygon" : "begin"), __real_glBegin(mode); }

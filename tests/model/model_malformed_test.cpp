@@ -21,9 +21,9 @@ struct ModelMalformed : testing::Test {
     out = testfiles::load(model, dir, testfiles::wrapped(w.bytes()), prefix).output;
   }
   // Every message is one line naming the file.
-  void expectLine(const std::string& text) {
+  void expectLines(std::initializer_list<std::string> texts) {
     EXPECT_TRUE(mentions(out, "model: " + dir.file("m.3ds") + ": ")) << out;
-    EXPECT_TRUE(mentions(out, text)) << out;
+    for (const std::string& text : texts) EXPECT_TRUE(mentions(out, text)) << out;
   }
 };
 
@@ -38,8 +38,8 @@ TEST_F(ModelMalformed, ChunkLengthBelowItsHeaderOrPastTheEndStopsTheWalkAfterWha
     load(w);
     ASSERT_EQ(model.m_nGroups, 1u) << length;
     EXPECT_EQ(model.m_groups[0]->m_nFaces, 1u);
-    expectLine(length < 6 ? "chunk 0x1234 at byte" : "the file ends in the middle of chunk 0x1234");
-    if (length < 6) expectLine("has length " + std::to_string(length) + ", less than its 6-byte header");
+    expectLines({length < 6 ? "chunk 0x1234 at byte" : "the file ends in the middle of chunk 0x1234"});
+    if (length < 6) expectLines({"has length " + std::to_string(length) + ", less than its 6-byte header"});
   }
 }
 
@@ -80,10 +80,8 @@ TEST_F(ModelMalformed, ListsBeforeAnyVertexListAreIgnored) {
   ASSERT_EQ(model.m_nGroups, 1u);
   EXPECT_EQ(model.m_groups[0]->m_nFaces, 0u);
   EXPECT_EQ(model.m_groups[0]->m_pVertices[0].u, 0.0f);
-  expectLine("the face list at byte");
-  expectLine("comes before any vertex list; its 1 faces are ignored");
-  expectLine("the texture-coordinate list at byte");
-  expectLine("face-material chunk \"m\"");
+  expectLines({"the face list at byte", "comes before any vertex list; its 1 faces are ignored",
+               "the texture-coordinate list at byte", "face-material chunk \"m\""});
 }
 
 TEST_F(ModelMalformed, IndicesAndCountsBeyondTheirListsAreDroppedOrIgnored) {
@@ -100,14 +98,14 @@ TEST_F(ModelMalformed, IndicesAndCountsBeyondTheirListsAreDroppedOrIgnored) {
   EXPECT_EQ(g->m_pFaces[1].a, 2);
   EXPECT_EQ(g->m_pFaces[0].pMaterial, model.m_materials[0]);  // materials stay with their faces
   EXPECT_EQ(g->m_pFaces[1].pMaterial, model.m_materials[0]);
-  expectLine("mesh 0 has 2 faces naming vertices at or beyond its vertex count 3");
+  expectLines({"mesh 0 has 2 faces naming vertices at or beyond its vertex count 3"});
   // Face-material entries beyond the face count are ignored.
   EXPECT_EQ(model.m_groups[1]->m_pFaces[0].pMaterial, nullptr);
   EXPECT_EQ(model.m_groups[1]->m_pFaces[1].pMaterial, model.m_materials[0]);
-  expectLine("lists 2 face indices at or beyond the face count 2");
+  expectLines({"lists 2 face indices at or beyond the face count 2"});
   // Texture coordinates beyond the vertex count are ignored.
   EXPECT_EQ(model.m_groups[1]->m_pVertices[2].v, 0.6f);
-  expectLine("holds 4 pairs for 3 vertices; the extra pairs are ignored");
+  expectLines({"holds 4 pairs for 3 vertices; the extra pairs are ignored"});
 }
 
 TEST_F(ModelMalformed, OverlongNamesAreHandledWithoutLosingTheObject) {
@@ -121,12 +119,11 @@ TEST_F(ModelMalformed, OverlongNamesAreHandledWithoutLosingTheObject) {
   ASSERT_EQ(model.m_groups[0]->m_nFaces, 1u);
   EXPECT_EQ(std::strlen(model.m_materials[0]->m_name), 255u);
   EXPECT_EQ(model.m_groups[0]->m_pFaces[0].pMaterial, model.m_materials[0]);  // both cut alike
-  expectLine("is 40 bytes long, more than 19; it is skipped whole");
-  expectLine("the material name at byte");
-  expectLine("is 300 bytes long; only its first 255 bytes are kept");
+  expectLines({"is 40 bytes long, more than 19; it is skipped whole", "the material name at byte",
+               "is 300 bytes long; only its first 255 bytes are kept"});
   // A texture path over 255 characters is not even tried.
   EXPECT_EQ(model.m_materials[1]->m_texture.m_id, 0u);
-  expectLine("(254 bytes) with the prefix \"prefix/\" makes a path longer than 255");
+  expectLines({"(254 bytes) with the prefix \"prefix/\" makes a path longer than 255"});
   EXPECT_FALSE(mentions(out, "texture: cannot read")) << out;
 }
 
@@ -146,9 +143,8 @@ TEST_F(ModelMalformed, DamagedMaterialPartsAndOvercountedListsLeaveTheRestReadab
   EXPECT_EQ(model.m_materials[1]->m_diffuse[0], 1.0f);
   ASSERT_EQ(model.m_nGroups, 1u);
   EXPECT_EQ(model.m_groups[0]->m_nFaces, 1u);
-  expectLine("has length 500, which does not fit the material chunk");
-  expectLine("the diffuse colour at byte");
-  expectLine("claims 1000 entries but its chunk has room for 1");
+  expectLines({"has length 500, which does not fit the material chunk", "the diffuse colour at byte",
+               "claims 1000 entries but its chunk has room for 1"});
 }
 
 // The counting pass sees one file, the filling pass another: nothing is written beyond the

@@ -71,7 +71,8 @@ TEST(TextureImage, OtherPicturesAreDecodedByTheirChannelsWithOneLine) {
     ASSERT_TRUE(WritePng(path, img, c.channels, &error)) << error;
     CJDIB raster;
     EXPECT_EQ(decode(readBytes(path), &raster),
-              std::string("texture: pic: a PNG picture, not a 24- or 32-bit bitmap; decoded from its ") + c.line + "\n");
+              std::string("texture: pic: a PNG picture, not a 24- or 32-bit bitmap; decoded from its ") + c.line +
+                  "\n");
     expectRasterHoldsPicture(raster, img, c.rasterChannels, c.alpha, c.channels <= 2);
   }
 }
@@ -118,7 +119,7 @@ TEST(TextureLoad, UploadKeepsColoursAndRowsAndSetsFiltersAndWrapping) {
   EXPECT_EQ(glErrorString("glGetTexImage"), "");
   for (int t = 0; t < 4; t++)
     for (int x = 0; x < 10; x++)
-      for (int k = 0; k < 3; k++) EXPECT_EQ(texels[(t * 10 + x) * 3 + k], img.at(x, 3 - t)[k]) << "t " << t << " x " << x;
+      for (int k = 0; k < 3; k++) EXPECT_EQ(texels[(t * 10 + x) * 3 + k], img.at(x, 3 - t)[k]) << t << "," << x;
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 

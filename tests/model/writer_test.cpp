@@ -37,7 +37,8 @@ TEST(ShippedModels, AreWhatTheToolWritesAndLoad) {
         << name;
     float top = 0;  // y points up; about 2 units stand 80 mm tall at scale 1
     for (uint32_t j = 0; j < model.m_nGroups; j++)
-      for (uint32_t i = 0; i < model.m_groups[j]->m_nVertices; i++) top = std::max(top, model.m_groups[j]->m_pVertices[i].y);
+      for (uint32_t i = 0; i < model.m_groups[j]->m_nVertices; i++)
+        top = std::max(top, model.m_groups[j]->m_pVertices[i].y);
     EXPECT_GT(top, 1.5f) << name;
     EXPECT_LT(top, 2.6f) << name;
   }
