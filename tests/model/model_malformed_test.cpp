@@ -10,252 +10,173 @@
 
 namespace {
 
-using testfiles::Face;
+using testfiles::kTriangle;
+using testfiles::mentions;
 
-const std::vector<float> kTriangle = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+struct ModelMalformed : testing::Test {
+  TempDir dir;
+  C3DSMaxModel model;
+  std::string out;
+  void load(const ChunkWriter& w, const std::string& prefix = "") {
+    out = testfiles::load(model, dir, testfiles::wrapped(w.bytes()), prefix).output;
+  }
+  // Every message is one line naming the file.
+  void expectLines(std::initializer_list<std::string> texts) {
+    EXPECT_TRUE(mentions(out, "model: " + dir.file("m.3ds") + ": ")) << out;
+    for (const std::string& text : texts) EXPECT_TRUE(mentions(out, text)) << out;
+  }
+};
 
-bool mentions(const std::string& output, const std::string& text) { return output.find(text) != std::string::npos; }
-
-// One good object "a", a chunk whose header says length, then a second good object "b".
-std::vector<uint8_t> objectsAroundChunkOfLength(uint32_t length) {
-  ChunkWriter w;
-  testfiles::object(w, "a", kTriangle, {}, {{0, 1, 2}});
-  const size_t bad = w.Begin(0x1234);
-  w.U32(0);
-  w.End(bad);
-  w.SetLength(bad, length);
-  testfiles::object(w, "b", kTriangle, {}, {{0, 1, 2}});
-  return testfiles::wrapped(w.bytes());
-}
-
-TEST(ModelMalformed, ChunkLengthBelowItsHeaderStopsTheWalkAfterWhatWasRead) {
-  for (uint32_t length : {0u, 1u, 5u}) {
-    TempDir dir;
-    C3DSMaxModel model;
-    const auto result = testfiles::load(model, dir, objectsAroundChunkOfLength(length));
-    EXPECT_TRUE(result.ok);
+// One good object, a chunk whose header claims `length`, then a second good object.
+TEST_F(ModelMalformed, ChunkLengthBelowItsHeaderOrPastTheEndStopsTheWalkAfterWhatWasRead) {
+  for (uint32_t length : {0u, 1u, 5u, 100000u}) {
+    ChunkWriter w;
+    testfiles::object(w, "a", kTriangle, {}, {{0, 1, 2}});
+    w.SetLength(testfiles::chunk(w, 0x1234, [&] { w.U32(0); }), length);
+    testfiles::object(w, "b", kTriangle, {}, {{0, 1, 2}});
+    model.Clear();
+    load(w);
     ASSERT_EQ(model.m_nGroups, 1u) << length;
     EXPECT_EQ(model.m_groups[0]->m_nFaces, 1u);
-    EXPECT_TRUE(mentions(result.output, dir.file("m.3ds") + ": chunk 0x1234 at byte")) << result.output;
-    EXPECT_TRUE(mentions(result.output, "has length " + std::to_string(length) + ", less than its 6-byte header"))
-        << result.output;
+    expectLines({length < 6 ? "chunk 0x1234 at byte" : "the file ends in the middle of chunk 0x1234"});
+    if (length < 6) expectLines({"has length " + std::to_string(length) + ", less than its 6-byte header"});
   }
 }
 
-TEST(ModelMalformed, ChunkReachingPastTheEndOfTheFileStopsTheWalk) {
-  TempDir dir;
-  C3DSMaxModel model;
-  const auto result = testfiles::load(model, dir, objectsAroundChunkOfLength(100000));
-  ASSERT_EQ(model.m_nGroups, 1u);
-  EXPECT_TRUE(mentions(result.output, "the file ends in the middle of chunk 0x1234")) << result.output;
-}
-
-// Every prefix of a file with two objects and materials loads soundly, keeping whole objects.
-TEST(ModelMalformed, FileEndingAnywhereKeepsTheCompleteChunksBeforeTheCut) {
+// Every prefix of a file with materials and two objects loads soundly.
+TEST_F(ModelMalformed, FileEndingAnywhereKeepsTheCompleteChunksBeforeTheCut) {
   ChunkWriter w;
   const uint8_t red[3] = {255, 0, 0};
   testfiles::material(w, "m", red, red, "missing.bmp");
   testfiles::object(w, "a", kTriangle, {0, 0, 1, 0, 0, 1}, {{0, 1, 2}}, {{"m", {0}}});
   testfiles::object(w, "b", kTriangle, {}, {{0, 1, 2}, {2, 1, 0}}, {{"m", {1}}});
   const auto full = testfiles::wrapped(w.bytes());
-  TempDir dir;
   size_t reported = 0;
   for (size_t cut = 0; cut < full.size(); cut++) {
-    C3DSMaxModel model;
-    const auto result = testfiles::load(model, dir, std::vector<uint8_t>(full.begin(), full.begin() + cut),
-                                        dir.path() + "/");
+    C3DSMaxModel cutModel;
+    const auto result = testfiles::load(cutModel, dir, {full.begin(), full.begin() + cut}, dir.path() + "/");
     EXPECT_TRUE(result.ok);
-    EXPECT_LE(model.m_nGroups, 2u);
-    for (uint32_t j = 0; j < model.m_nGroups; j++) {
-      const CGroup* g = model.m_groups[j];
+    EXPECT_LE(cutModel.m_nGroups, 2u);
+    for (uint32_t j = 0; j < cutModel.m_nGroups; j++) {
+      const CGroup* g = cutModel.m_groups[j];
       for (uint32_t i = 0; i < g->m_nFaces; i++) {
-        EXPECT_NE(g->m_pFaces[i].pA, nullptr);
-        EXPECT_LT(g->m_pFaces[i].a, g->m_nVertices);
+        EXPECT_NE(g->m_pFaces[i].pA, nullptr) << cut;
+        EXPECT_LT(g->m_pFaces[i].a, g->m_nVertices) << cut;
       }
     }
     reported += mentions(result.output, "the file ends");
   }
-  // All cuts but the empty file end inside a chunk.
-  EXPECT_EQ(reported, full.size() - 1);
+  EXPECT_EQ(reported, full.size() - 1);  // all cuts but the empty file end inside a chunk
 }
 
-TEST(ModelMalformed, ListsBeforeAnyVertexListAreIgnored) {
-  TempDir dir;
+TEST_F(ModelMalformed, ListsBeforeAnyVertexListAreIgnored) {
   ChunkWriter w;
-  const size_t mesh = w.Begin(chunk3ds::kTriangleMesh);
-  testfiles::texCoordList(w, {0.5f, 0.5f});
-  testfiles::faceList(w, {{0, 1, 2}}, {{"m", {0}}});
-  testfiles::vertexList(w, kTriangle);
-  w.End(mesh);
-  C3DSMaxModel model;
-  const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
+  testfiles::chunk(w, chunk3ds::kTriangleMesh, [&] {
+    testfiles::floatList(w, chunk3ds::kTexCoords, {0.5f, 0.5f}, 2);
+    testfiles::faceList(w, {{0, 1, 2}}, {{"m", {0}}});
+    testfiles::floatList(w, chunk3ds::kVertexList, kTriangle);
+  });
+  load(w);
   ASSERT_EQ(model.m_nGroups, 1u);
   EXPECT_EQ(model.m_groups[0]->m_nFaces, 0u);
   EXPECT_EQ(model.m_groups[0]->m_pVertices[0].u, 0.0f);
-  EXPECT_TRUE(mentions(result.output, "the face list at byte")) << result.output;
-  EXPECT_TRUE(mentions(result.output, "comes before any vertex list; its 1 faces are ignored")) << result.output;
-  EXPECT_TRUE(mentions(result.output, "the texture-coordinate list at byte")) << result.output;
-  EXPECT_TRUE(mentions(result.output, "face-material chunk \"m\"")) << result.output;
+  expectLines({"the face list at byte", "comes before any vertex list; its 1 faces are ignored",
+               "the texture-coordinate list at byte", "face-material chunk \"m\""});
 }
 
-TEST(ModelMalformed, FacesNamingVerticesBeyondTheCountAreDropped) {
-  TempDir dir;
+TEST_F(ModelMalformed, IndicesAndCountsBeyondTheirListsAreDroppedOrIgnored) {
   ChunkWriter w;
   testfiles::material(w, "m");
   testfiles::object(w, "o", kTriangle, {}, {{0, 1, 3}, {0, 1, 2}, {65535, 0, 1}, {2, 1, 0}}, {{"m", {1, 3}}});
-  C3DSMaxModel model;
-  const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
+  testfiles::object(w, "p", kTriangle, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f}, {{0, 1, 2}, {2, 1, 0}},
+                    {{"m", {2, 1, 40000}}});
+  load(w);
+  ASSERT_EQ(model.m_nGroups, 2u);
   const CGroup* g = model.m_groups[0];
   ASSERT_EQ(g->m_nFaces, 2u);
   EXPECT_EQ(g->m_pFaces[0].c, 2);
   EXPECT_EQ(g->m_pFaces[1].a, 2);
   EXPECT_EQ(g->m_pFaces[0].pMaterial, model.m_materials[0]);  // materials stay with their faces
   EXPECT_EQ(g->m_pFaces[1].pMaterial, model.m_materials[0]);
-  EXPECT_TRUE(mentions(result.output, "mesh 0 has 2 faces naming vertices at or beyond its vertex count 3"))
-      << result.output;
+  expectLines({"mesh 0 has 2 faces naming vertices at or beyond its vertex count 3"});
+  // Face-material entries beyond the face count are ignored.
+  EXPECT_EQ(model.m_groups[1]->m_pFaces[0].pMaterial, nullptr);
+  EXPECT_EQ(model.m_groups[1]->m_pFaces[1].pMaterial, model.m_materials[0]);
+  expectLines({"lists 2 face indices at or beyond the face count 2"});
+  // Texture coordinates beyond the vertex count are ignored.
+  EXPECT_EQ(model.m_groups[1]->m_pVertices[2].v, 0.6f);
+  expectLines({"holds 4 pairs for 3 vertices; the extra pairs are ignored"});
 }
 
-TEST(ModelMalformed, FaceMaterialEntriesBeyondTheFaceCountAreIgnored) {
-  TempDir dir;
-  ChunkWriter w;
-  testfiles::material(w, "m");
-  testfiles::object(w, "o", kTriangle, {}, {{0, 1, 2}, {2, 1, 0}}, {{"m", {2, 1, 40000}}});
-  C3DSMaxModel model;
-  const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
-  const CGroup* g = model.m_groups[0];
-  EXPECT_EQ(g->m_pFaces[0].pMaterial, nullptr);
-  EXPECT_EQ(g->m_pFaces[1].pMaterial, model.m_materials[0]);
-  EXPECT_TRUE(mentions(result.output, "lists 2 face indices at or beyond the face count 2")) << result.output;
-}
-
-TEST(ModelMalformed, TextureCoordinatesBeyondTheVertexCountAreIgnored) {
-  TempDir dir;
-  ChunkWriter w;
-  testfiles::object(w, "o", kTriangle, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f}, {{0, 1, 2}});
-  C3DSMaxModel model;
-  const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
-  const CGroup* g = model.m_groups[0];
-  EXPECT_EQ(g->m_pVertices[2].u, 0.5f);
-  EXPECT_EQ(g->m_pVertices[2].v, 0.6f);
-  EXPECT_TRUE(mentions(result.output, "holds 4 pairs for 3 vertices; the extra pairs are ignored")) << result.output;
-}
-
-TEST(ModelMalformed, OverlongNamesAreHandledWithoutLosingTheObject) {
-  TempDir dir;
+TEST_F(ModelMalformed, OverlongNamesAreHandledWithoutLosingTheObject) {
   ChunkWriter w;
   const std::string longMaterial(300, 'x');
   testfiles::material(w, longMaterial);
   testfiles::object(w, std::string(40, 'n'), kTriangle, {}, {{0, 1, 2}}, {{longMaterial, {0}}});
-  C3DSMaxModel model;
-  const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
+  testfiles::material(w, "t", nullptr, nullptr, std::string(250, 'f') + ".bmp");
+  load(w, "prefix/");
   ASSERT_EQ(model.m_nGroups, 1u);
   ASSERT_EQ(model.m_groups[0]->m_nFaces, 1u);
   EXPECT_EQ(std::strlen(model.m_materials[0]->m_name), 255u);
   EXPECT_EQ(model.m_groups[0]->m_pFaces[0].pMaterial, model.m_materials[0]);  // both cut alike
-  EXPECT_TRUE(mentions(result.output, "is 40 bytes long, more than 19; it is skipped whole")) << result.output;
-  EXPECT_TRUE(mentions(result.output, "the material name at byte")) << result.output;
-  EXPECT_TRUE(mentions(result.output, "is 300 bytes long; only its first 255 bytes are kept")) << result.output;
+  expectLines({"is 40 bytes long, more than 19; it is skipped whole", "the material name at byte",
+               "is 300 bytes long; only its first 255 bytes are kept"});
+  // A texture path over 255 characters is not even tried.
+  EXPECT_EQ(model.m_materials[1]->m_texture.m_id, 0u);
+  expectLines({"(254 bytes) with the prefix \"prefix/\" makes a path longer than 255"});
+  EXPECT_FALSE(mentions(out, "texture: cannot read")) << out;
 }
 
-TEST(ModelMalformed, TexturePathLongerThan255CharactersIsNotLoaded) {
-  TempDir dir;
+TEST_F(ModelMalformed, DamagedMaterialPartsAndOvercountedListsLeaveTheRestReadable) {
   ChunkWriter w;
-  testfiles::material(w, "m", nullptr, nullptr, std::string(250, 'f') + ".bmp");
-  C3DSMaxModel model;
-  const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()), "prefix/");
-  EXPECT_EQ(model.m_materials[0]->m_texture.m_id, 0u);
-  EXPECT_TRUE(mentions(result.output, "(254 bytes) with the prefix \"prefix/\" makes a path longer than 255"))
-      << result.output;
-  EXPECT_FALSE(mentions(result.output, "texture: cannot read")) << result.output;  // no attempt made
-}
-
-TEST(ModelMalformed, DamagedMaterialPartsLeaveTheRestOfTheFileReadable) {
-  TempDir dir;
-  ChunkWriter w;
-  // A material whose name part claims more bytes than the material holds.
-  const size_t m = w.Begin(chunk3ds::kMaterial);
-  const size_t name = w.Begin(chunk3ds::kMaterialName);
-  w.String("a");
-  w.End(name);
-  w.SetLength(name, 500);
-  w.End(m);
-  // A material whose diffuse colour is too short to hold one.
-  const size_t m2 = w.Begin(chunk3ds::kMaterial);
-  const size_t diffuse = w.Begin(chunk3ds::kDiffuse);
-  w.U8(7);
-  w.End(diffuse);
-  w.End(m2);
-  // An empty material chunk: no part is read (the next chunk is not one of its parts).
-  const size_t m3 = w.Begin(chunk3ds::kMaterial);
-  w.End(m3);
+  using testfiles::chunk;
+  chunk(w, chunk3ds::kMaterial, [&] {  // name part longer than its material
+    w.SetLength(chunk(w, chunk3ds::kMaterialName, [&] { w.String("a"); }), 500);
+  });
+  chunk(w, chunk3ds::kMaterial, [&] { chunk(w, chunk3ds::kDiffuse, [&] { w.U8(7); }); });  // too short
+  chunk(w, chunk3ds::kMaterial, [] {});  // empty: the next chunk is not one of its parts
   testfiles::object(w, "o", kTriangle, {}, {{0, 1, 2}});
-  C3DSMaxModel model;
-  const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
+  chunk(w, chunk3ds::kVertexList, [&] { w.U16(1000), w.F32(1), w.F32(2), w.F32(3); });  // room for one vertex
+  load(w);
   ASSERT_EQ(model.m_materials.size(), 3u);
   EXPECT_STREQ(model.m_materials[0]->m_name, "");
   EXPECT_EQ(model.m_materials[1]->m_diffuse[0], 1.0f);
   ASSERT_EQ(model.m_nGroups, 1u);
   EXPECT_EQ(model.m_groups[0]->m_nFaces, 1u);
-  EXPECT_TRUE(mentions(result.output, "has length 500, which does not fit the material chunk")) << result.output;
-  EXPECT_TRUE(mentions(result.output, "the diffuse colour at byte")) << result.output;
-}
-
-TEST(ModelMalformed, CountLargerThanItsChunkStopsTheWalk) {
-  TempDir dir;
-  ChunkWriter w;
-  testfiles::object(w, "a", kTriangle, {}, {{0, 1, 2}});
-  const size_t v = w.Begin(chunk3ds::kVertexList);
-  w.U16(1000);  // room for one vertex only
-  w.F32(1), w.F32(2), w.F32(3);
-  w.End(v);
-  C3DSMaxModel model;
-  const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
-  EXPECT_EQ(model.m_nGroups, 1u);
-  EXPECT_TRUE(mentions(result.output, "claims 1000 entries but its chunk has room for 1")) << result.output;
+  expectLines({"has length 500, which does not fit the material chunk", "the diffuse colour at byte",
+               "claims 1000 entries but its chunk has room for 1"});
 }
 
 // The counting pass sees one file, the filling pass another: nothing is written beyond the
 // arrays made from the first, and what the second adds or lacks is reported.
-TEST(ModelMalformed, FileChangingBetweenThePassesNeverOverrunsTheGroups) {
+TEST(ModelChangedFile, NeverOverrunsTheGroups) {
   ChunkWriter one, two, bigger;
   testfiles::object(one, "a", kTriangle, {}, {{0, 1, 2}});
   testfiles::object(two, "a", kTriangle, {}, {{0, 1, 2}});
   testfiles::object(two, "b", kTriangle, {}, {{0, 1, 2}});
   testfiles::object(bigger, "a", {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, {}, {{0, 1, 2}, {1, 3, 2}});
-  const auto bytesOne = testfiles::wrapped(one.bytes());
-  const auto bytesTwo = testfiles::wrapped(two.bytes());
-  const auto bytesBigger = testfiles::wrapped(bigger.bytes());
-  auto loadTwice = [](const std::vector<uint8_t>& first, const std::vector<uint8_t>& second, C3DSMaxModel& model) {
+  struct Case {
+    const ChunkWriter &first, &second;
+    uint32_t groups, facesOfLast;
+    const char* message;
+  } cases[] = {{one, two, 1, 1, "f.3ds: the file changed while it was read: the vertex list at byte"},
+               {two, one, 2, 0, "1 of 2 meshes and 1 faces found before were not found again"},
+               {one, bigger, 1, 0, "holds 4 vertices, not 3 as before"}};
+  for (const Case& c : cases) {
+    const auto first = testfiles::wrapped(c.first.bytes()), second = testfiles::wrapped(c.second.bytes());
+    C3DSMaxModel model;
     testing::internal::CaptureStdout();
     ScanChunkCounts(&model, first.data(), first.size(), "f.3ds");
     EXPECT_TRUE(AllocateGroups(&model, "f.3ds"));
     ReadChunkValues(&model, second.data(), second.size(), "f.3ds", "");
-    return testing::internal::GetCapturedStdout();
-  };
-  {
-    C3DSMaxModel model;
-    const std::string out = loadTwice(bytesOne, bytesTwo, model);
-    EXPECT_EQ(model.m_nGroups, 1u);
-    EXPECT_EQ(model.m_groups[0]->m_nFaces, 1u);
-    EXPECT_TRUE(mentions(out, "f.3ds: the file changed while it was read: the vertex list at byte")) << out;
-  }
-  {
-    C3DSMaxModel model;
-    const std::string out = loadTwice(bytesTwo, bytesOne, model);
-    ASSERT_EQ(model.m_nGroups, 2u);
-    EXPECT_EQ(model.m_groups[1]->m_nVertices, 0u);
-    EXPECT_EQ(model.m_groups[1]->m_nFaces, 0u);
-    EXPECT_TRUE(mentions(out, "1 of 2 meshes and 1 faces found before were not found again")) << out;
-  }
-  {
-    C3DSMaxModel model;
-    const std::string out = loadTwice(bytesOne, bytesBigger, model);
-    EXPECT_EQ(model.m_groups[0]->m_nFaces, 0u);
-    EXPECT_TRUE(mentions(out, "holds 4 vertices, not 3 as before")) << out;
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(model.m_nGroups, c.groups) << c.message;
+    EXPECT_EQ(model.m_groups[c.groups - 1]->m_nFaces, c.facesOfLast) << c.message;
+    EXPECT_TRUE(mentions(out, c.message)) << out;
   }
 }
 
-TEST(ModelMalformed, FillingPassThatCannotOpenTheFileLeavesAnEmptyModel) {
+TEST(ModelChangedFile, FillingPassThatCannotOpenTheFileLeavesAnEmptyModel) {
   TempDir dir;
   const std::string path = dir.file("gone.3ds");
   writeBytes(path, testfiles::exampleFile());
