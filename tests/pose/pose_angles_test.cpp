@@ -13,27 +13,17 @@ namespace {
 const double kAzimuths[] = {-kPi + 0.001, -2.5, -kPi / 2, -1.0, -0.3, 0.0, 0.3, 1.0, kPi / 2, 2.5, kPi};
 const double kTilts[] = {0.001, 0.01, 0.2, 0.7, kPi / 2, 2.0, 3.0, kPi - 0.001};
 
-void multiply(const double a[3][3], const double b[3][3], double out[3][3]) {
-  for (int i = 0; i < 3; i++)
-    for (int j = 0; j < 3; j++) out[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j];
-}
-
-void axisTurn(bool aboutY, double u, double m[3][3]) {
-  const double c = std::cos(u), s = std::sin(u);
-  const double z[3][3] = {{c, -s, 0}, {s, c, 0}, {0, 0, 1}}, y[3][3] = {{c, 0, s}, {0, 1, 0}, {-s, 0, c}};
-  std::memcpy(m, aboutY ? y : z, sizeof z);
-}
-
 TEST(PoseAngles, RotationIsTheProductRzRyRz) {
   for (double a : kAzimuths)
     for (double b : kTilts)
       for (double c : kAzimuths) {
+        const double z[3] = {0, 0, 1}, y[3] = {0, 1, 0};
         double za[3][3], yb[3][3], zc[3][3], t[3][3], product[3][3], formula[3][3];
-        axisTurn(false, a, za);
-        axisTurn(true, b, yb);
-        axisTurn(false, c - a, zc);
-        multiply(za, yb, t);
-        multiply(t, zc, product);
+        axisRotation(z, a, za);
+        axisRotation(y, b, yb);
+        axisRotation(z, c - a, zc);
+        multiply3(za, yb, t);
+        multiply3(t, zc, product);
         arAnglesToRotation(a, b, c, formula);
         for (int i = 0; i < 9; i++) ASSERT_NEAR(formula[i / 3][i % 3], product[i / 3][i % 3], 1e-14);
       }

@@ -38,12 +38,8 @@ int frameCount() {
 #endif
 }
 
-struct PoseOutcome {
-  double distance;            // mm, camera to marker centre
-  double fitError;            // pixels squared per corner
-  double rotationDeg;
-  double translationPercent;  // of the distance
-};
+// Distance in mm, fit error in pixels squared per corner, translation error in % of the distance.
+struct PoseOutcome { double distance, fitError, rotationDeg, translationPercent; };
 
 struct PoseFigures {
   int placed = 0, detected = 0, failedPoses = 0, unambiguous = 0, dirAsExpected = 0;
@@ -73,8 +69,7 @@ void printFigures(const char* label, const PoseFigures& f) {
   std::printf("%s: placed %d, detected %d, no pose %d, dir as expected %d of %d\n", label, f.placed, f.detected,
               f.failedPoses, f.dirAsExpected, f.unambiguous);
   const struct { const char* name; double PoseOutcome::*field; } rows[] = {
-      {"fit error (px^2)", &PoseOutcome::fitError},
-      {"rotation (deg)", &PoseOutcome::rotationDeg},
+      {"fit error (px^2)", &PoseOutcome::fitError}, {"rotation (deg)", &PoseOutcome::rotationDeg},
       {"translation (%)", &PoseOutcome::translationPercent}};
   for (const auto& r : rows)
     std::printf("  %-17s median %.3f, 95th %.3f, worst %.3f\n", r.name, f.percentile(r.field, 0.5),
@@ -176,10 +171,8 @@ class PoseEndToEndTest : public testing::Test {
         const double centre[2] = {0, 0};
         double pose[3][4];
         const double err = arMarkerPose(match, centre, kMarkerWidth, pose);
-        if (err < 0) {
-          figures.failedPoses++;
-          continue;
-        }
+        figures.failedPoses += err < 0;
+        if (err < 0) continue;
         const auto& truePose = truth[i].pose;
         const double distance = std::hypot(truePose[0][3], truePose[1][3], truePose[2][3]);
         figures.outcomes.push_back({distance, err, rotationAngleDeg(pose, truePose),

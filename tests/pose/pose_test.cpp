@@ -81,7 +81,9 @@ TEST_F(MarkerPoseTest, DirPicksTheVertexOfTheTopLeftCorner) {
     EXPECT_NEAR(corner[0], marker.vertex[c.vertex][0], 1.0) << "dir " << c.dir;
     EXPECT_NEAR(corner[1], marker.vertex[c.vertex][1], 1.0) << "dir " << c.dir;
     EXPECT_NEAR(rotationAngleDeg(out, truth), c.turnDeg, 1.5) << "dir " << c.dir;
-    if (c.dir == 3) std::memcpy(three, out, sizeof out), errThree = err;
+    if (c.dir != 3) continue;
+    std::memcpy(three, out, sizeof out);
+    errThree = err;
   }
   // -1 (orientation not settled) reads the corners as 3; values no detector reports still pick
   // one of the four readings instead of reading outside the record.

@@ -3,8 +3,8 @@
 #include <cmath>
 
 namespace {
-
 constexpr double kDeg = kPi / 180.0;
+}  // namespace
 
 void multiply3(const double b[3][3], const double c[3][3], double a[3][3]) {
   for (int i = 0; i < 3; i++)
@@ -19,8 +19,6 @@ void axisRotation(const double n[3], double angle, double r[3][3]) {
                           {n[2] * n[0] * k - n[1] * s, n[2] * n[1] * k + n[0] * s, c + n[2] * n[2] * k}};
   std::memcpy(r, m, sizeof m);
 }
-
-}  // namespace
 
 CameraParam shippedCamera(bool lensDistortion) {
   CameraParam camera = {};

@@ -17,6 +17,10 @@ CameraParam shippedCamera(bool lensDistortion);
 void testPose(double distance, double tiltDeg, double tiltAxisDeg, double spinDeg, double offsetX,
               double offsetY, double pose[3][4]);
 
+// a = b * c for 3 x 3 matrices; r = the rotation by angle about the unit axis n.
+void multiply3(const double b[3][3], const double c[3][3], double a[3][3]);
+void axisRotation(const double n[3], double angle, double r[3][3]);
+
 // Ideal image position of the marker point (x, y, 0) under pose.
 void projectMarkerPoint(const CameraParam& camera, const double pose[3][4], double x, double y,
                         double image[2]);
