@@ -1,5 +1,5 @@
-// The rotation search written the plain way, one arComposeProjection per candidate: the yardstick
-// that the library's faster search must match bit for bit (and the baseline of the benchmark).
+// The rotation search written the plain way, one arComposeProjection per candidate: the library's
+// faster search must match it bit for bit.
 #pragma once
 
 double referencePoseRefineRotation(double rotation[3][3], const double translation[3],

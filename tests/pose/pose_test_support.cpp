@@ -1,30 +1,24 @@
 #include "tests/pose/pose_test_support.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180.0;
+}  // namespace
 
-// a = b * c for 3 x 3 matrices.
 void multiply3(const double b[3][3], const double c[3][3], double a[3][3]) {
   for (int i = 0; i < 3; i++)
     for (int j = 0; j < 3; j++) a[i][j] = b[i][0] * c[0][j] + b[i][1] * c[1][j] + b[i][2] * c[2][j];
 }
 
 // Rotation by angle about the unit axis (Rodrigues).
-void axisRotation(const double axis[3], double angle, double r[3][3]) {
+void axisRotation(const double n[3], double angle, double r[3][3]) {
   const double c = std::cos(angle), s = std::sin(angle), k = 1 - c;
-  const double x = axis[0], y = axis[1], z = axis[2];
-  const double m[3][3] = {{c + x * x * k, x * y * k - z * s, x * z * k + y * s},
-                          {y * x * k + z * s, c + y * y * k, y * z * k - x * s},
-                          {z * x * k - y * s, z * y * k + x * s, c + z * z * k}};
+  const double m[3][3] = {{c + n[0] * n[0] * k, n[0] * n[1] * k - n[2] * s, n[0] * n[2] * k + n[1] * s},
+                          {n[1] * n[0] * k + n[2] * s, c + n[1] * n[1] * k, n[1] * n[2] * k - n[0] * s},
+                          {n[2] * n[0] * k - n[1] * s, n[2] * n[1] * k + n[0] * s, c + n[2] * n[2] * k}};
   std::memcpy(r, m, sizeof m);
 }
-
-}  // namespace
 
 CameraParam shippedCamera(bool lensDistortion) {
   CameraParam camera = {};
@@ -44,7 +38,6 @@ void testPose(double distance, double tiltDeg, double tiltAxisDeg, double spinDe
   double spin[3][3], tilt[3][3], inPlane[3][3], r[3][3];
   axisRotation(zAxis, spinDeg * kDeg, spin);
   axisRotation(tiltAxis, tiltDeg * kDeg, tilt);
-  // Marker-frame turns first (spin, then tilt), then the frontal view.
   multiply3(tilt, spin, inPlane);
   multiply3(frontal, inPlane, r);
   for (int i = 0; i < 3; i++)
@@ -56,9 +49,8 @@ void testPose(double distance, double tiltDeg, double tiltAxisDeg, double spinDe
 
 void projectMarkerPoint(const CameraParam& camera, const double pose[3][4], double x, double y,
                         double image[2]) {
-  double c[3];
+  double c[3], h[3];
   for (int i = 0; i < 3; i++) c[i] = pose[i][0] * x + pose[i][1] * y + pose[i][3];
-  double h[3];
   for (int i = 0; i < 3; i++) {
     const double* p = camera.projection[i];
     h[i] = p[0] * c[0] + p[1] * c[1] + p[2] * c[2] + p[3];
@@ -71,20 +63,17 @@ DetectedMarker markerSeenAt(const CameraParam& camera, const double pose[3][4], 
                             const double center[2], int dir) {
   DetectedMarker marker = {};
   marker.area = 1000;
-  marker.id = 0;
   marker.dir = dir;
   marker.cf = 1.0;
   const double h = width / 2;
-  const double corners[4][2] = {{center[0] - h, center[1] + h},
-                                {center[0] + h, center[1] + h},
-                                {center[0] + h, center[1] - h},
-                                {center[0] - h, center[1] - h}};
+  const double corners[4][2] = {{center[0] - h, center[1] + h}, {center[0] + h, center[1] + h},
+                                {center[0] + h, center[1] - h}, {center[0] - h, center[1] - h}};
   const int turn = ((dir % 4) + 4) % 4;
-  for (int k = 0; k < 4; k++) projectMarkerPoint(camera, pose, corners[k][0], corners[k][1],
-                                                 marker.vertex[(4 + k - turn) % 4]);
   for (int k = 0; k < 4; k++) {
-    marker.pos[0] += marker.vertex[k][0] / 4;
-    marker.pos[1] += marker.vertex[k][1] / 4;
+    double* v = marker.vertex[(4 + k - turn) % 4];
+    projectMarkerPoint(camera, pose, corners[k][0], corners[k][1], v);
+    marker.pos[0] += v[0] / 4;
+    marker.pos[1] += v[1] / 4;
   }
   drawEdgeLines(&marker);
   return marker;
@@ -97,10 +86,9 @@ void drawEdgeLines(DetectedMarker* marker) {
     const double length = std::hypot(e[0] - s[0], e[1] - s[1]);
     const double ex = (e[0] - s[0]) / length, ey = (e[1] - s[1]) / length;
     // As a fitted line is stored: normal (ey, -ex) through the middle of the edge.
-    const double mx = (s[0] + e[0]) / 2, my = (s[1] + e[1]) / 2;
     marker->line[i][0] = ey;
     marker->line[i][1] = -ex;
-    marker->line[i][2] = -(ey * mx - ex * my);
+    marker->line[i][2] = -(ey * (s[0] + e[0]) - ex * (s[1] + e[1])) / 2;
   }
 }
 
@@ -108,11 +96,9 @@ double rotationAngleDeg(const double a[3][4], const double b[3][4]) {
   double trace = 0;
   for (int i = 0; i < 3; i++)
     for (int k = 0; k < 3; k++) trace += a[k][i] * b[k][i];
-  const double c = std::fmax(-1.0, std::fmin(1.0, (trace - 1) / 2));
-  return std::acos(c) / kDeg;
+  return std::acos(std::fmax(-1.0, std::fmin(1.0, (trace - 1) / 2))) / kDeg;
 }
 
 double translationDistance(const double a[3][4], const double b[3][4]) {
-  return std::sqrt((a[0][3] - b[0][3]) * (a[0][3] - b[0][3]) + (a[1][3] - b[1][3]) * (a[1][3] - b[1][3]) +
-                   (a[2][3] - b[2][3]) * (a[2][3] - b[2][3]));
+  return std::hypot(a[0][3] - b[0][3], a[1][3] - b[1][3], a[2][3] - b[2][3]);
 }

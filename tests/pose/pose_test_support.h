@@ -1,33 +1,49 @@
-// Markers with known poses for the pose tests: cameras, poses, and DetectedMarker records built
-// by projecting the model corners through the camera and drawing the edge lines through them.
+// Markers with known poses for the pose tests and benchmark.
 #pragma once
+
+#include <cstdint>
+#include <cstring>
 
 #include "camera/camera_param.h"
 #include "detect/detected_marker.h"
 
-// The shipped 640 x 480 camera read from Data/camera_para.dat; with lensDistortion false its
-// distortion is switched off (coefficient 0, scale 1).
+constexpr double kPi = 3.14159265358979323846;
+
+// The shipped 640 x 480 camera; with lensDistortion false its distortion is switched off.
 CameraParam shippedCamera(bool lensDistortion);
 
-// Frontal upright marker at distance d, tilted by tiltDeg about the in-plane axis at
-// tiltAxisDeg from the marker's x axis, spun by spinDeg about its normal, and moved by
-// (offsetX, offsetY) across the view.
+// Frontal upright marker at distance, spun by spinDeg about its normal, tilted by tiltDeg about
+// the in-plane axis at tiltAxisDeg, and moved by (offsetX, offsetY) across the view.
 void testPose(double distance, double tiltDeg, double tiltAxisDeg, double spinDeg, double offsetX,
               double offsetY, double pose[3][4]);
+
+// a = b * c for 3 x 3 matrices; r = the rotation by angle about the unit axis n.
+void multiply3(const double b[3][3], const double c[3][3], double a[3][3]);
+void axisRotation(const double n[3], double angle, double r[3][3]);
 
 // Ideal image position of the marker point (x, y, 0) under pose.
 void projectMarkerPoint(const CameraParam& camera, const double pose[3][4], double x, double y,
                         double image[2]);
 
-// A detected marker of side width centred at center, seen at pose, reported with dir: model
-// corner k goes to vertex[(4 + k - dir) % 4], and line i runs through vertex i and vertex i + 1.
+// A marker of side width centred at center, seen at pose and reported with dir: model corner k
+// goes to vertex[(4 + k - dir) % 4]; line i runs through vertex i and vertex i + 1.
 DetectedMarker markerSeenAt(const CameraParam& camera, const double pose[3][4], double width,
                             const double center[2], int dir);
 
 // Recomputes the four edge lines through the marker's vertices (after moving them).
 void drawEdgeLines(DetectedMarker* marker);
 
-// Angle in degrees of the rotation between the rotation blocks of two poses.
 double rotationAngleDeg(const double a[3][4], const double b[3][4]);
-// Distance between the translations of two poses.
 double translationDistance(const double a[3][4], const double b[3][4]);
+
+inline bool sameBits(const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; }
+
+// A seeded linear congruential sequence: reproducible and spread over [lo, hi).
+struct Uniform {
+  uint64_t state;
+  explicit Uniform(uint64_t seed) : state(seed) {}
+  double operator()(double lo, double hi) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return lo + (hi - lo) * static_cast<double>(state >> 11) / 9007199254740992.0;
+  }
+};
