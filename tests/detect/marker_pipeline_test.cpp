@@ -33,58 +33,6 @@ class MarkerPipelineTest : public testing::Test {
   int count_ = 0;
 };
 
-TEST_F(MarkerPipelineTest, QuarterTurnsGiveEachDirectionAndPairVerticesWithModelCorners) {
-  ASSERT_EQ(loadPatternText(patternFileText(asymmetricPicture(2))), 0);
-  ASSERT_EQ(loadPatternText(patternFileText(asymmetricPicture())), 1);
-  std::vector<int> dirs;
-  for (double angle : {8.0, 98.0, 188.0, 278.0}) {
-    SCOPED_TRACE(angle);
-    arResetMarkerHistory();
-    TestFrame frame(320, 240, 128);
-    const std::array<Point2, 4> outer = squareCorners(160.3, 119.7, 120, angle);
-    frame.drawMarker(outer, asymmetricPicture());
-    ASSERT_EQ(find(frame.data()), 0);
-    ASSERT_EQ(count_, 1);
-    const DetectedMarker& m = markers_[0];
-    EXPECT_EQ(m.id, 1);
-    EXPECT_GT(m.cf, 0.9);
-    ASSERT_GE(m.dir, 0);
-    dirs.push_back(m.dir);
-    for (int k = 0; k < 4; k++) {  // model corner k is vertex (4 + k - dir) % 4
-      const double* v = m.vertex[(4 + k - m.dir) % 4];
-      EXPECT_NEAR(v[0], outer[k][0], 0.8) << k;
-      EXPECT_NEAR(v[1], outer[k][1], 0.8) << k;
-    }
-    EXPECT_NEAR(m.pos[0], 160.3, 1.0);
-    EXPECT_NEAR(m.pos[1], 119.7, 1.0);
-    for (int i = 0; i < 4; i++)  // vertices come from the fitted lines, not from contour pixels
-      for (int l : {(i + 3) % 4, i}) {
-        const double* line = m.line[l];
-        EXPECT_NEAR(line[0] * m.vertex[i][0] + line[1] * m.vertex[i][1] + line[2], 0.0, 1e-9);
-        EXPECT_NEAR(line[0] * line[0] + line[1] * line[1], 1.0, 1e-12);
-      }
-  }
-  for (int i = 1; i < 4; i++) EXPECT_EQ(dirs[i], (dirs[i - 1] + 3) % 4);  // clockwise turn: dir - 1
-}
-
-TEST_F(MarkerPipelineTest, MarkerMissedForTwoFramesIsBridgedThenForgotten) {
-  ASSERT_EQ(loadPatternText(patternFileText(asymmetricPicture())), 0);
-  TestFrame withMarker(320, 240, 128);
-  withMarker.drawMarker(squareCorners(160, 120, 100, 12), asymmetricPicture());
-  const TestFrame empty(320, 240, 128);
-  ASSERT_EQ(find(withMarker.data()), 0);
-  ASSERT_EQ(count_, 1);
-  const DetectedMarker seen = markers_[0];
-  for (int i = 0; i < 2; i++) {
-    ASSERT_EQ(find(empty.data()), 0);
-    ASSERT_EQ(count_, 1);
-    EXPECT_EQ(markers_[0].vertex[2][0], seen.vertex[2][0]);
-    EXPECT_EQ(markers_[0].id, 0);
-  }
-  ASSERT_EQ(find(empty.data()), 0);
-  EXPECT_EQ(count_, 0);
-}
-
 TEST_F(MarkerPipelineTest, FailedFramesLeaveTheHistoryAlone) {
   ASSERT_EQ(loadPatternText(patternFileText(asymmetricPicture())), 0);
   useTestCamera(1024, 1024);
@@ -114,8 +62,11 @@ TEST_F(MarkerPipelineTest, FailedFramesLeaveTheHistoryAlone) {
 
   ASSERT_EQ(arMarkerHistoryView()->count, 1);
   EXPECT_EQ(arMarkerHistoryView()->entries[0].age, 1);
-  ASSERT_EQ(find(TestFrame(1024, 1024, 128).data()), 0);  // still recalled
-  EXPECT_EQ(count_, 1);
+  const TestFrame empty(1024, 1024, 128);
+  for (int recalled : {1, 1, 0}) {  // bridged for two frames, then forgotten
+    ASSERT_EQ(find(empty.data()), 0);
+    EXPECT_EQ(count_, recalled);
+  }
 }
 
 TEST_F(MarkerPipelineTest, FlatAndLargestFramesRunCleanlyAndUnknownMarkersStayUnidentified) {
