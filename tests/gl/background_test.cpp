@@ -145,10 +145,11 @@ TEST_F(Background, EachFrameIsUploadedAndANewSizeOrZoomRebuilds) {
 
   const auto small = patternFrame(320, 240);
   const auto big = doubled(small, 320, 240);  // 2 x 2 blocks, so half-size sampling has no ties
-  EXPECT_EQ(maxFrameWindowDifference(big, draw(testCamera(320, 240), small)), 0);
   std::vector<uint8_t> quarter(640 * 480 * 4, 0);
   for (int y = 0; y < 240; y++) std::copy_n(&small[y * 320 * 4], 320 * 4, &quarter[(y + 240) * 640 * 4]);
-  EXPECT_EQ(maxFrameWindowDifference(quarter, draw(camera, big, 0.5)), 0);
+  EXPECT_EQ(maxFrameWindowDifference(quarter, draw(camera, big, 0.5)), 0);                  // new zoom
+  EXPECT_EQ(maxFrameWindowDifference(quarter, draw(testCamera(320, 240), small, 0.5)), 0);  // new size
+  EXPECT_EQ(maxFrameWindowDifference(big, draw(testCamera(320, 240), small)), 0);
 
   const GLuint texture = settings_->rectTexture, list = settings_->rectList;
   EXPECT_TRUE(glIsTexture(texture) && glIsList(list));
