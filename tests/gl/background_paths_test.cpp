@@ -90,7 +90,8 @@ TEST_F(BackgroundPaths, FrameTooLargeForAnyTextureDrawsNothing) {
   for (int round = 0; round < 2; round++) {
     testing::internal::CaptureStdout();
     const auto window = draw(testCamera(width, 2), frame);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), round == 0 ? std::string(kRectMessage) + kPow2Message : "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), 
+              round == 0 ? std::string(kRectMessage) + kPow2Message : "");
     EXPECT_TRUE(allPixelsAre(window, 0, 0, 0));
   }
   EXPECT_TRUE(settings_->pow2Tried && !settings_->pow2Ready);
@@ -110,15 +111,16 @@ TEST_F(BackgroundPaths, TextureSupportFollowsSizesAndExtensions) {
     const CameraParam camera = testCamera(c.width, c.height);
     EXPECT_TRUE(arglPow2TextureSupported(settings_, &camera) && settings_->textureWidth == c.textureWidth &&
                 settings_->textureHeight == c.textureHeight)
-        << c.width << " x " << c.height << " -> " << settings_->textureWidth << " x " << settings_->textureHeight;
+        << c.width << " x " << c.height << " -> " << settings_->textureWidth << " x "
+        << settings_->textureHeight;
   }
   const CameraParam tooWide = testCamera(maxSize + 1, 1), tooTall = testCamera(4, maxRect + 1);
   EXPECT_FALSE(arglPow2TextureSupported(settings_, &tooWide));
   EXPECT_FALSE(arglRectTextureSupported(settings_, &tooTall));
   const CameraParam camera = testCamera(640, 480);
-  for (const char* extensions : {"GL_EXT_texture_rectangle", "GL_NV_texture_rectangle", kNoRectangleExtensions}) {
-    arglOverrideGLStringsForTest(nullptr, extensions);
-    EXPECT_EQ(arglRectTextureSupported(settings_, &camera), extensions != kNoRectangleExtensions) << extensions;
+  for (const char* names : {"GL_EXT_texture_rectangle", "GL_NV_texture_rectangle", kNoRectangleExtensions}) {
+    arglOverrideGLStringsForTest(nullptr, names);
+    EXPECT_EQ(arglRectTextureSupported(settings_, &camera), names != kNoRectangleExtensions) << names;
   }
   EXPECT_EQ(glErrorString("proxy tests"), "");
 }

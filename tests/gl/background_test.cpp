@@ -19,9 +19,10 @@ std::vector<GLdouble> callerState() {
   std::vector<GLdouble> state(38);
   glGetDoublev(GL_PROJECTION_MATRIX, &state[0]);
   glGetDoublev(GL_MODELVIEW_MATRIX, &state[16]);
-  const GLenum queries[] = {GL_LIGHTING, GL_DEPTH_TEST, GL_PROJECTION_STACK_DEPTH, GL_MODELVIEW_STACK_DEPTH,
-                            GL_MATRIX_MODE};
-  for (int i = 0; i < 5; i++) glGetDoublev(queries[i], &state[32 + i]);
+  int i = 32;
+  for (GLenum q : {GL_LIGHTING, GL_DEPTH_TEST, GL_PROJECTION_STACK_DEPTH, GL_MODELVIEW_STACK_DEPTH,
+                   GL_MATRIX_MODE})
+    glGetDoublev(q, &state[i++]);
   GLint envMode = 0;
   glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
   state[37] = envMode;
@@ -43,15 +44,6 @@ void setBusyCallerState() {
   glPushMatrix();
   glTranslated(1, 2, 3);
   glRotated(30, 0, 0, 1);
-}
-
-// Each pixel of a BGRA frame doubled in both directions.
-std::vector<uint8_t> doubled(const std::vector<uint8_t>& frame, int width, int height) {
-  std::vector<uint8_t> big(frame.size() * 4);
-  for (int y = 0; y < 2 * height; y++)
-    for (int x = 0; x < 2 * width; x++)
-      for (int c = 0; c < 4; c++) big[(y * 2 * width + x) * 4 + c] = frame[((y / 2) * width + x / 2) * 4 + c];
-  return big;
 }
 
 // Colours in their order, image row 0 at the top, the frame spanning the viewport; also at a size
@@ -144,7 +136,7 @@ TEST_F(Background, EachFrameIsUploadedAndANewSizeOrZoomRebuilds) {
   EXPECT_EQ(settings_->rectTexture, firstTexture);
 
   const auto small = patternFrame(320, 240);
-  const auto big = doubled(small, 320, 240);  // 2 x 2 blocks, so half-size sampling has no ties
+  const auto big = patternFrame(640, 480, 2);  // small doubled: half-size sampling has no ties
   std::vector<uint8_t> quarter(640 * 480 * 4, 0);
   for (int y = 0; y < 240; y++) std::copy_n(&small[y * 320 * 4], 320 * 4, &quarter[(y + 240) * 640 * 4]);
   EXPECT_EQ(maxFrameWindowDifference(quarter, draw(camera, big, 0.5)), 0);                  // new zoom

@@ -15,7 +15,8 @@ TEST(HasExtension, MatchesWholeSpaceSeparatedNamesOnly) {
     const char* extensions;
     bool found;
   } cases[] = {
-      {"GL_ARB_multitexture", list, true}, {"GL_EXT_bgra", list, true}, {"GL_NV_texture_rectangle", list, true},
+      {"GL_ARB_multitexture", list, true}, {"GL_EXT_bgra", list, true},
+      {"GL_NV_texture_rectangle", list, true},
       {"GL_EXT_bgra", "GL_EXT_bgra", true}, {"GL_EXT_bgra", "GL_EXT_bgra ", true},
       {"GL_EXT", list, false}, {"bgra", list, false}, {"GL_EXT_bgra", "XGL_EXT_bgra", false},
       {"GL_EXT_bgra", "", false}, {"GL_EXT_bgra", nullptr, false},

@@ -32,12 +32,12 @@ inline CameraParam shippedCamera() {
   return camera;
 }
 
-// BGRA; every pixel differs from its neighbours in every channel and the channels differ from
-// each other, so a swapped channel, a flipped row or a pixel off by one all show.
-inline std::vector<uint8_t> patternFrame(int width, int height) {
+// BGRA; every block of block x block pixels differs from its neighbours in every channel and the
+// channels differ from each other, so a swapped channel, a flipped row or a pixel off by one show.
+inline std::vector<uint8_t> patternFrame(int width, int height, int block = 1) {
   std::vector<uint8_t> frame(static_cast<size_t>(width) * height * 4, 255);
   for (int i = 0; i < width * height; i++) {
-    const int x = i % width, y = i / width;
+    const int x = i % width / block, y = i / width / block;
     frame[i * 4] = static_cast<uint8_t>(x * 7 + y * 3);
     frame[i * 4 + 1] = static_cast<uint8_t>(x * 5 + y * 11 + 64);
     frame[i * 4 + 2] = static_cast<uint8_t>(x * 13 + y * 17 + 128);

@@ -23,12 +23,11 @@ CameraParam simpleCamera(int width, int height, double fx, double fy, double ske
 // Normalised device coordinates of a camera-space point through the identity pose and the frustum.
 std::array<double, 3> deviceCoordinates(const CameraParam& camera, const double x[3]) {
   const double identity[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
-  double view[16], projection[16], eye[4], clip[4];
-  arglPoseToModelView(identity, view, 0.0);
-  arglCameraFrustum(&camera, kNear, kFar, projection);
-  for (int r = 0; r < 4; r++) eye[r] = view[r] * x[0] + view[r + 4] * x[1] + view[r + 8] * x[2] + view[r + 12];
-  for (int r = 0; r < 4; r++)
-    clip[r] = projection[r] * eye[0] + projection[r + 4] * eye[1] + projection[r + 8] * eye[2] + projection[r + 12];
+  double v[16], p[16], eye[4], clip[4];  // eye[3] is 1: the model-view is affine
+  arglPoseToModelView(identity, v, 0.0);
+  arglCameraFrustum(&camera, kNear, kFar, p);
+  for (int r = 0; r < 4; r++) eye[r] = v[r] * x[0] + v[r + 4] * x[1] + v[r + 8] * x[2] + v[r + 12];
+  for (int r = 0; r < 4; r++) clip[r] = p[r] * eye[0] + p[r + 4] * eye[1] + p[r + 8] * eye[2] + p[r + 12];
   return {clip[0] / clip[3], clip[1] / clip[3], clip[2] / clip[3]};
 }
 
@@ -46,7 +45,7 @@ TEST(PoseToModelView, FlipsYAndZAndScalesOnlyTheTranslation) {
   for (const auto& c : cases) {
     double m[16];
     arglPoseToModelView(c.pose, m, c.scale);
-    for (int i = 0; i < 16; i++) EXPECT_DOUBLE_EQ(m[i], c.expected[i]) << "scale " << c.scale << ", index " << i;
+    for (int i = 0; i < 16; i++) EXPECT_DOUBLE_EQ(m[i], c.expected[i]) << "scale " << c.scale << ", " << i;
   }
 }
 
@@ -75,12 +74,12 @@ TEST(CameraFrustum, PointsLandOnTheirCameraPixel) {
     for (double& p : row) p *= 2.5;  // a scaled matrix gives the same image
   const CameraParam intrinsic = simpleCamera(640, 480, 550, 540, 0.0, 310.0, 250.0);
   CameraParam extrinsic = intrinsic;
+  const auto& K = intrinsic.projection;
   double rt[3][4];
   simPoseLookAt(5.0, 8.0, 30.0, 6.0, 0.5, -0.2, rt);
   for (int r = 0; r < 3; r++)
     for (int c = 0; c < 4; c++)
-      extrinsic.projection[r][c] = intrinsic.projection[r][0] * rt[0][c] +
-                                   intrinsic.projection[r][1] * rt[1][c] + intrinsic.projection[r][2] * rt[2][c];
+      extrinsic.projection[r][c] = K[r][0] * rt[0][c] + K[r][1] * rt[1][c] + K[r][2] * rt[2][c];
   const double points[][3] = {{0, 0, 1}, {-0.3, 0.2, 2}, {5, -7, 40}, {0.01, 0.4, 0.5}, {-30, -25, 80}};
   for (const CameraParam& camera : {shippedCamera(), skewed, extrinsic})
     for (const auto& x : points) {
@@ -101,10 +100,11 @@ TEST(CameraFrustum, UsualCamerasGiveThePlainFormula) {
                                     simpleCamera(333, 251, 210, 1050, 0, 400, 20)}) {
     double k[3][4], t[3][4], m[16];
     ASSERT_EQ(arParamDecompMat(camera.projection, k, t), 0);
-    const double w1 = camera.xsize - 1.0, h1 = camera.ysize - 1.0;
-    const double fx = k[0][0] / k[2][2], fy = k[1][1] / k[2][2], cx = k[0][2] / k[2][2], cy = k[1][2] / k[2][2];
+    const double w1 = camera.xsize - 1.0, h1 = camera.ysize - 1.0, n = kNear, f = kFar;
+    const double fx = k[0][0] / k[2][2], fy = k[1][1] / k[2][2];
+    const double cx = k[0][2] / k[2][2], cy = k[1][2] / k[2][2];
     const double plain[16] = {2 * fx / w1, 0, 0, 0, 0, 2 * fy / h1, 0, 0, 1 - 2 * cx / w1, 2 * cy / h1 - 1,
-                              (kNear + kFar) / (kNear - kFar), -1, 0, 0, 2 * kNear * kFar / (kNear - kFar), 0};
+                              (n + f) / (n - f), -1, 0, 0, 2 * n * f / (n - f), 0};
     arglCameraFrustum(&camera, kNear, kFar, m);
     for (int i = 0; i < 16; i++) ASSERT_NEAR(m[i], plain[i], 1e-12) << "index " << i << ", " << camera.xsize;
   }

@@ -47,8 +47,9 @@ std::vector<uint8_t> observedLines(const CameraParam& camera, const std::vector<
 std::vector<double> offsetsFromIdealLine(const std::vector<uint8_t>& image, const Segment& s, double band) {
   std::vector<double> offsets;
   const bool flat = s.flat();
-  const double a0 = flat ? s.x0 : s.y0, a1 = flat ? s.x1 : s.y1, b0 = flat ? s.y0 : s.x0, b1 = flat ? s.y1 : s.x1;
-  for (int a = static_cast<int>(std::ceil(std::min(a0, a1))) + 4; a <= std::floor(std::max(a0, a1)) - 4; a++) {
+  const double a0 = flat ? s.x0 : s.y0, a1 = flat ? s.x1 : s.y1;  // along the segment
+  const double b0 = flat ? s.y0 : s.x0, b1 = flat ? s.y1 : s.x1;  // across it
+  for (int a = static_cast<int>(std::min(a0, a1)) + 5; a <= std::max(a0, a1) - 4; a++) {
     const double ideal = b0 + (a - a0) / (a1 - a0) * (b1 - b0);
     double sum = 0, weighted = 0;
     for (int b = static_cast<int>(ideal - band); b <= static_cast<int>(ideal + band); b++) {
@@ -76,7 +77,7 @@ TEST_F(Undistortion, ShippedCameraStraightensLinesTheLensBends) {
     const auto frame = observedLines(camera, segments);
     const auto window = draw(camera, frame);
     for (const Segment& s : segments) {
-      SCOPED_TRACE(testing::Message() << "line (" << s.x0 << "," << s.y0 << ")-(" << s.x1 << "," << s.y1 << ")");
+      SCOPED_TRACE(testing::Message() << "(" << s.x0 << "," << s.y0 << ")-(" << s.x1 << "," << s.y1 << ")");
       for (double offset : offsetsFromIdealLine(frame, s, 20)) worstInFrame = std::max(worstInFrame, offset);
       const auto offsets = offsetsFromIdealLine(window, s, 6);
       EXPECT_GE(offsets.size(), (s.flat() ? std::fabs(s.x1 - s.x0) : std::fabs(s.y1 - s.y0)) - 10);
