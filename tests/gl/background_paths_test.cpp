@@ -50,13 +50,11 @@ TEST_F(BackgroundPaths, PowerOfTwoDrawsWhatTheRectangleDraws) {
     smooth[i * 4 + 2] = static_cast<uint8_t>((x + y) * 255 / 1117);
   }
   const struct {
-    const char* name;
-    CameraParam camera;
-    std::vector<uint8_t> frame;
-    int maxPixels, maxChannel;
-  } cases[] = {{"no distortion", testCamera(640, 480), patternFrame(640, 480), 0, 0},
-               {"shipped camera", shippedCamera(), patternFrame(640, 480), 640 * 480 / 50, 255},
-               {"shipped camera, smooth frame", shippedCamera(), smooth, 640 * 480 / 50, 2}};
+    const char* name; CameraParam camera; std::vector<uint8_t> frame; int maxPixels, maxChannel;
+  } cases[] = {
+      {"no distortion", testCamera(640, 480), patternFrame(640, 480), 0, 0},
+      {"shipped camera", shippedCamera(), patternFrame(640, 480), 640 * 480 / 50, 255},
+      {"shipped camera, smooth frame", shippedCamera(), smooth, 640 * 480 / 50, 2}};
   for (const auto& c : cases) {
     const auto rect = draw(c.camera, c.frame);
     EXPECT_TRUE(settings_->rectReady) << c.name;
@@ -103,10 +101,9 @@ TEST_F(BackgroundPaths, TextureSupportFollowsSizesAndExtensions) {
   GLint maxSize = 0, maxRect = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
   glGetIntegerv(kMaxRectangleTextureSize, &maxRect);
-  const struct {
-    int width, height, textureWidth, textureHeight;
-  } pow2Cases[] = {{640, 480, 1024, 512}, {1, 1, 1, 1},   {1024, 512, 1024, 512},
-                   {1025, 3, 2048, 4},    {2, 1, 2, 1},   {maxSize, 1, maxSize, 1}};
+  const struct { int width, height, textureWidth, textureHeight; } pow2Cases[] = {
+      {640, 480, 1024, 512}, {1, 1, 1, 1}, {1024, 512, 1024, 512},
+      {1025, 3, 2048, 4}, {2, 1, 2, 1}, {maxSize, 1, maxSize, 1}};
   for (const auto& c : pow2Cases) {
     const CameraParam camera = testCamera(c.width, c.height);
     EXPECT_TRUE(arglPow2TextureSupported(settings_, &camera) && settings_->textureWidth == c.textureWidth &&

@@ -88,26 +88,24 @@ TEST_F(Background, CallsKeepTheCallerStateAndNothingToDrawDrawsNothing) {
   CameraParam sizeless = camera;
   sizeless.xsize = 0;
   const struct {
-    const char* name;
-    const uint8_t* frame;
-    const CameraParam* camera;
-    BackgroundSettings* settings;
-  } cases[] = {{"null frame", nullptr, &camera, settings_},
-               {"null camera", frame.data(), nullptr, settings_},
-               {"camera without size", frame.data(), &sizeless, settings_},
-               {"null record", frame.data(), &camera, noRecord},
-               {"frame", frame.data(), &camera, settings_}};
+    const char* name; const uint8_t* frame; const CameraParam* camera; BackgroundSettings* record;
+  } cases[] = {
+      {"null frame", nullptr, &camera, settings_},
+      {"null camera", frame.data(), nullptr, settings_},
+      {"camera without size", frame.data(), &sizeless, settings_},
+      {"null record", frame.data(), &camera, noRecord},
+      {"frame", frame.data(), &camera, settings_}};
   for (bool busy : {false, true}) {
     if (busy) setBusyCallerState();
     for (const auto& c : cases) {
       SCOPED_TRACE(testing::Message() << c.name << (busy ? ", busy caller" : ", default state"));
-      const bool draws = c.frame && c.camera == &camera && c.settings;
+      const bool draws = c.frame && c.camera == &camera && c.record;
       glMatrixMode(draws ? GL_MODELVIEW : GL_PROJECTION);  // a draw leaves GL_MODELVIEW
       glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
       glClear(GL_COLOR_BUFFER_BIT);
       const auto before = callerState();
       const bool built = settings_->rectTried;
-      arglDrawBackground(c.frame, c.camera, 1.0, c.settings);
+      arglDrawBackground(c.frame, c.camera, 1.0, c.record);
       EXPECT_EQ(callerState(), before);
       EXPECT_EQ(glErrorString(c.name), "");
       const auto window = ctx_.readPixels();

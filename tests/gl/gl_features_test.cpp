@@ -10,11 +10,7 @@ namespace {
 
 TEST(HasExtension, MatchesWholeSpaceSeparatedNamesOnly) {
   const char* list = "GL_ARB_multitexture GL_EXT_bgra GL_NV_texture_rectangle";
-  const struct {
-    const char* name;
-    const char* extensions;
-    bool found;
-  } cases[] = {
+  const struct { const char* name; const char* extensions; bool found; } cases[] = {
       {"GL_ARB_multitexture", list, true}, {"GL_EXT_bgra", list, true},
       {"GL_NV_texture_rectangle", list, true},
       {"GL_EXT_bgra", "GL_EXT_bgra", true}, {"GL_EXT_bgra", "GL_EXT_bgra ", true},
@@ -35,12 +31,10 @@ TEST(HasExtension, MatchesWholeSpaceSeparatedNamesOnly) {
 }
 
 TEST(ParseGLVersion, TakesTheFirstThreeDigitsOfTheLeadingNumber) {
-  const struct {
-    const char* version;
-    int parsed;
-  } cases[] = {{"1.2.1 ", 0x121}, {"2.0", 0x200}, {"1.2", 0x120}, {"3", 0x300},
-               {"4.5 (Compatibility Profile) Mesa 22.3.6", 0x450}, {"1.2.1.9", 0x121}, {"1.2.19", 0x121},
-               {"1.1 Mesa 9.9", 0x110}, {"OpenGL ES 3.2", 0}, {"", 0}, {nullptr, 0}};
+  const struct { const char* version; int parsed; } cases[] = {
+      {"1.2.1 ", 0x121}, {"2.0", 0x200}, {"1.2", 0x120}, {"3", 0x300},
+      {"4.5 (Compatibility Profile) Mesa 22.3.6", 0x450}, {"1.2.1.9", 0x121}, {"1.2.19", 0x121},
+      {"1.1 Mesa 9.9", 0x110}, {"OpenGL ES 3.2", 0}, {"", 0}, {nullptr, 0}};
   for (const auto& c : cases)
     EXPECT_EQ(arglParseGLVersion(c.version), c.parsed) << (c.version ? c.version : "(null)");
 }

@@ -40,13 +40,11 @@ TEST_F(Overlay, QuadAtTheMarkerPoseCoversTheUndistortedMarker) {
   ASSERT_TRUE(renderer.valid()) << renderer.error();
   const SimImage blackInterior{1, 1, 1, {0}};  // an all-black marker on the grey background
   const double sceneScale = 0.025;             // marker units -> scene units, as the scene draws
-  const struct {
-    const char* name;
-    double distance, tilt, tiltAxis, spin, offsetX, offsetY;
-  } placements[] = {{"facing the camera", 400, 0, 0, 10, 0, 0},
-                    {"tilted", 350, 40, 30, -25, 20, 10},
-                    {"near the top-left corner, where the lens bends most", 450, 25, 120, 35, -180, -120},
-                    {"near the bottom-right corner, steeply tilted", 420, 55, 70, 5, 170, 110}};
+  const struct { const char* name; double distance, tilt, tiltAxis, spin, offsetX, offsetY; } placements[] = {
+      {"facing the camera", 400, 0, 0, 10, 0, 0},
+      {"tilted", 350, 40, 30, -25, 20, 10},
+      {"near the top-left corner, where the lens bends most", 450, 25, 120, 35, -180, -120},
+      {"near the bottom-right corner, steeply tilted", 420, 55, 70, 5, 170, 110}};
   for (const auto& p : placements) {
     SCOPED_TRACE(p.name);
     SimMarker marker;

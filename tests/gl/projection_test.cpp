@@ -32,16 +32,11 @@ std::array<double, 3> deviceCoordinates(const CameraParam& camera, const double 
 }
 
 TEST(PoseToModelView, FlipsYAndZAndScalesOnlyTheTranslation) {
-  const struct {
-    double pose[3][4];
-    double scale;
-    double expected[16];
-  } cases[] = {{{{1, 0, 0, 10}, {0, 1, 0, 20}, {0, 0, 1, 30}},
-                0.025,
-                {1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0, 0.25, -0.5, -0.75, 1}},
-               {{{0.6, 0.8, 0, 10}, {-0.8, 0.6, 0, 20}, {0, 0, 1, 30}},
-                0.0,  // scale 0 leaves the translation as it is
-                {0.6, 0.8, 0, 0, 0.8, -0.6, 0, 0, 0, 0, -1, 0, 10, -20, -30, 1}}};
+  const struct { double pose[3][4]; double scale; double expected[16]; } cases[] = {
+      {{{1, 0, 0, 10}, {0, 1, 0, 20}, {0, 0, 1, 30}}, 0.025,
+       {1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0, 0.25, -0.5, -0.75, 1}},
+      {{{0.6, 0.8, 0, 10}, {-0.8, 0.6, 0, 20}, {0, 0, 1, 30}}, 0.0,  // scale 0 leaves the translation
+       {0.6, 0.8, 0, 0, 0.8, -0.6, 0, 0, 0, 0, -1, 0, 10, -20, -30, 1}}};
   for (const auto& c : cases) {
     double m[16];
     arglPoseToModelView(c.pose, m, c.scale);
