@@ -1,29 +1,16 @@
 // Feeds arbitrary bytes to the pattern file reader through a temporary file and, when a pattern
 // loads, matches a fixed grid against the store so that the templates are exercised too.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 
 #include "detect/pattern.h"
 #include "detect/pattern_internal.h"
+#include "fuzz/fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  char path[] = "/tmp/pattern-fuzz-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) std::abort();
-  size_t written = 0;
-  while (written < size) {
-    const ssize_t n = write(fd, data + written, size - written);
-    if (n <= 0) std::abort();
-    written += static_cast<size_t>(n);
-  }
-  close(fd);
-
+  FuzzInputFile file(data, size);
   arResetPatternStore();
-  const int id = arReadPatternFile(path);
-  unlink(path);
+  const int id = arReadPatternFile(file.path());
   if (id >= 0) {
     uint8_t grid[kArPatternValues];
     for (int i = 0; i < kArPatternValues; i++) grid[i] = static_cast<uint8_t>(i * 37);
