@@ -15,6 +15,7 @@
 #include "detect/pattern_internal.h"
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
+#include "tests/shipped_data.h"
 
 namespace {
 
@@ -52,11 +53,7 @@ class EndToEndTest : public testing::Test {
     arCameraParamSetCurrent(&camera_);
     arResetPatternStore();
     arResetMarkerHistory();
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("Data/patterns", ec))
-      if (entry.path().extension() == ".patt") files.push_back(entry.path().string());
-    std::sort(files.begin(), files.end());
+    const std::vector<std::string> files = shippedPatternFiles();
     ASSERT_GE(files.size(), 2u) << "no shipped patterns in Data/patterns";
     pictures_.resize(files.size());
     for (size_t i = 0; i < files.size(); i++) {

@@ -20,6 +20,7 @@
 #include "detect/pattern_internal.h"
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
+#include "tests/shipped_data.h"
 #include "tests/pose/pose_test_support.h"
 
 namespace {
@@ -83,11 +84,7 @@ class PoseEndToEndTest : public testing::Test {
     ASSERT_EQ(shipped_.xsize, kWidth);
     arResetPatternStore();
     arResetMarkerHistory();
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("Data/patterns", ec))
-      if (entry.path().extension() == ".patt") files.push_back(entry.path().string());
-    std::sort(files.begin(), files.end());
+    const std::vector<std::string> files = shippedPatternFiles();
     ASSERT_GE(files.size(), 4u) << "needs the shipped patterns in Data/patterns";
     for (size_t i = 0; i < files.size(); i++) {
       ASSERT_EQ(arReadPatternFile(files[i].c_str()), static_cast<int>(i));
