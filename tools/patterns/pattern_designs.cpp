@@ -46,21 +46,33 @@ Shape subtract(Shape from, Shape cut) {
   return [=](double x, double y) { return from(x, y) && !cut(x, y); };
 }
 
+// A rectangle cut into nx x ny checks, the top left one black.
+Shape checks(double x0, double y0, double x1, double y1, int nx, int ny) {
+  const double w = (x1 - x0) / nx, h = (y1 - y0) / ny;
+  return [=](double x, double y) {
+    if (x < x0 || x > x1 || y < y0 || y > y1) return false;
+    return (static_cast<int>((x - x0) / w) + static_cast<int>((y - y0) / h)) % 2 == 0;
+  };
+}
+
+// Each design is 26 to 40 % black and spreads its shapes differently, so that no two share a
+// large white area: at most 0.3 correlation between any turns of two designs.
 const std::map<std::string, Shape>& designs() {
   static const std::map<std::string, Shape> table = {
-      // A bar down the left with a foot to the right, and a dot at the top right.
-      {"hook", unite({rect(2, 2, 5, 12), rect(2, 12, 10, 14.5), disc(11.5, 5, 2.5)})},
-      // A pole with a pennant flying right from its top, and a block at the bottom right.
-      {"flag", unite({rect(2.5, 1.5, 5.5, 14.5), polygon({{5.5, 1.5}, {14, 5.5}, {5.5, 9.5}}),
-                      rect(8, 12, 14, 14.5)})},
-      // A crescent opening to the top right, and a diamond below its tip.
-      {"moon", unite({subtract(disc(7, 8.5, 6), disc(10, 6.5, 5)),
-                      polygon({{12, 10.5}, {14.3, 12.8}, {12, 15.1}, {9.7, 12.8}})})},
+      // A shank down the right with an eye at the top, curling at the bottom into a short barb
+      // on the left.
+      {"hook", unite({rect(9, 0.5, 13, 12), rect(4, 0.5, 13, 3.5), rect(2, 10, 13, 14),
+                      rect(2, 8.5, 5.5, 14)})},
+      // A pole down the left with a checked flag at its top.
+      {"flag", unite({rect(1, 0.5, 3.5, 15.5), checks(3.5, 1, 15.5, 10, 3, 3)})},
+      // A crescent opening to the bottom right.
+      {"moon", subtract(disc(7.5, 7.5, 7), disc(9.5, 9, 5.5))},
       // A ring low on the left, and a bar at the top right.
-      {"ring", unite({subtract(disc(6.5, 9.5, 4.5), disc(6.5, 9.5, 2)), rect(9, 2, 14, 5)})},
-      // A rocket pointing up on the left, and a dot at the bottom right.
-      {"rocket", unite({rect(4.5, 7, 7, 14.5), polygon({{1.5, 8}, {10, 8}, {5.75, 1.5}}),
-                        disc(12, 12, 2.2)})},
+      {"ring", unite({subtract(disc(6, 10, 5.5), disc(6, 10, 2.7)), rect(11, 0.5, 15.5, 5)})},
+      // A rocket pointing up, its nose a little to the left, with a fin on each side.
+      {"rocket", unite({rect(4.5, 6, 10, 13), polygon({{4.5, 6}, {10, 6}, {6.25, 0.3}}),
+                        polygon({{4.5, 8}, {4.5, 15.5}, {0.5, 15.5}}),
+                        polygon({{10, 8}, {10, 15.5}, {14, 15.5}})})},
   };
   return table;
 }
