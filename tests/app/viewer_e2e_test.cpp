@@ -86,8 +86,8 @@ class ViewerEndToEnd : public ::testing::Test {
     fs::create_directory_symlink(repo / "Data/patterns", dir_.path() + "/Data/patterns");
     fs::create_directory_symlink(repo / "Data/models", dir_.path() + "/Data/models");
     fs::copy_file(repo / "Data/camera_para.dat", dir_.path() + "/Data/camera_para.dat");
-    // One row: the house on the hook marker. The ring marker, the shipped pattern least like the
-    // hook, stays without a model, so its border shows where the background puts it.
+    // One row: the house on the hook marker. The ring marker (correlation with the hook at most
+    // 0.2) stays without a model, so its border shows where the background puts it.
     writeText(dir_.path() + "/Data/markerdata.mkd",
               "model,prefix,scale,pattern,x,y,width\n"
               "Data/models/house/house.3ds,Data/models/house/,1.0,Data/patterns/hook.patt,0,0,80\n");
