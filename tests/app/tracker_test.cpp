@@ -88,7 +88,7 @@ class TrackerTest : public ::testing::Test {
 };
 
 // Two copies of one marker, a marker of another row, and a marker no row uses (ring, correlating
-// at most 0.28 with the two loaded ones).
+// at most 0.26 with the two loaded ones).
 TEST_F(TrackerTest, MatchesDetectionsToRowsInDetectionOrder) {
   Scene s = render({{"rocket", {500, 10, 0, 0, -120, -60}},
                     {"hook", {550, 15, 90, 30, 110, -50}},

@@ -69,10 +69,10 @@ const std::map<std::string, Shape>& designs() {
       {"moon", subtract(disc(7.5, 7.5, 7), disc(9.5, 9, 5.5))},
       // A ring low on the left, and a bar at the top right.
       {"ring", unite({subtract(disc(6, 10, 5.5), disc(6, 10, 2.7)), rect(11, 0.5, 15.5, 5)})},
-      // A rocket pointing up, its nose a little to the left, with a fin on each side.
-      {"rocket", unite({rect(4.5, 6, 10, 13), polygon({{4.5, 6}, {10, 6}, {6.25, 0.3}}),
-                        polygon({{4.5, 8}, {4.5, 15.5}, {0.5, 15.5}}),
-                        polygon({{10, 8}, {10, 15.5}, {14, 15.5}})})},
+      // A rocket pointing up, with a fin on each side.
+      {"rocket", unite({rect(4, 7, 10, 13), polygon({{4, 7}, {10, 7}, {7, 0.5}}),
+                        polygon({{4, 10}, {4, 15.5}, {0.5, 15.5}}),
+                        polygon({{10, 10}, {10, 15.5}, {13.5, 15.5}})})},
   };
   return table;
 }
