@@ -10,6 +10,7 @@
 #include "sim/sim_image.h"
 #include "tools/patterns/marker_image.h"
 #include "tools/patterns/printable_marker.h"
+#include "tools/patterns/tool_errors.h"
 
 namespace {
 
@@ -34,15 +35,8 @@ constexpr const char* kUsage =
     "Exit status: 0 when the marker was written, 1 when a file could not be read or written,\n"
     "2 on wrong usage.\n";
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "armarker: %s (see armarker --help)\n", message.c_str());
-  return 2;
-}
-
-int fileError(const std::string& message) {
-  std::fprintf(stderr, "armarker: %s\n", message.c_str());
-  return 1;
-}
+int usageError(const std::string& message) { return toolUsageError("armarker", message); }
+int fileError(const std::string& message) { return toolFileError("armarker", message); }
 
 bool parseNumber(const char* text, double* value) {
   char* end = nullptr;

@@ -6,6 +6,7 @@
 #include "sim/pattern_file.h"
 #include "sim/sim_image.h"
 #include "tools/patterns/marker_image.h"
+#include "tools/patterns/tool_errors.h"
 
 namespace {
 
@@ -30,15 +31,8 @@ constexpr const char* kUsage =
     "Exit status: 0 when the pattern was written, 1 when a file could not be read or written,\n"
     "2 on wrong usage.\n";
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "armkpatt: %s (see armkpatt --help)\n", message.c_str());
-  return 2;
-}
-
-int fileError(const std::string& message) {
-  std::fprintf(stderr, "armkpatt: %s\n", message.c_str());
-  return 1;
-}
+int usageError(const std::string& message) { return toolUsageError("armkpatt", message); }
+int fileError(const std::string& message) { return toolFileError("armkpatt", message); }
 
 SimImage enlarge(const SimImage& picture, int factor) {
   SimImage out;
