@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "camera/camera_param.h"
+#include "detect/contour_points_internal.h"
 #include "detect/square_fit.h"
 
 namespace {
@@ -122,18 +123,7 @@ int arTraceContour(const LabelSet* labels, int32_t label, const int32_t clip[4],
     }
   }
 
-  int32_t farthest = 0;
-  int32_t farthestD2 = 0;
-  for (int32_t i = 1; i < n; i++) {
-    const int32_t dx = px[i] - px[0];
-    const int32_t dy = py[i] - py[0];
-    const int32_t d2 = dx * dx + dy * dy;
-    if (d2 > farthestD2) {
-      farthestD2 = d2;
-      farthest = i;
-    }
-  }
-  rotateContour(candidate, n, farthest);
+  rotateContour(candidate, n, arFarthestFromStart(px, py, 1, n - 1));
   px[n] = px[0];
   py[n] = py[0];
   candidate->pointCount = n + 1;

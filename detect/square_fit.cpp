@@ -1,26 +1,12 @@
 #include "detect/square_fit.h"
 
+#include "detect/contour_points_internal.h"
+
 namespace {
 
 // Split points one span may collect before the contour is taken as too ragged for a square.
 constexpr int32_t kMaxSplitsBeforeFailure = 5;
 constexpr int32_t kSplitListCapacity = kMaxSplitsBeforeFailure + 1;
-
-// Index of the contour point among first .. last farthest from point 0 (0 when none is apart).
-int32_t farthestFromStart(const int32_t* x, const int32_t* y, int32_t first, int32_t last) {
-  int32_t best = 0;
-  int32_t bestD2 = 0;
-  for (int32_t i = first; i <= last; i++) {
-    const int32_t dx = x[i] - x[0];
-    const int32_t dy = y[i] - y[0];
-    const int32_t d2 = dx * dx + dy * dy;
-    if (d2 > bestD2) {
-      bestD2 = d2;
-      best = i;
-    }
-  }
-  return best;
-}
 
 struct SplitPair {
   int32_t a[kSplitListCapacity];
@@ -68,7 +54,7 @@ int arSplitAtFarthest(const int32_t* x, const int32_t* y, int32_t start, int32_t
 int arFitSquare(int32_t area, double factor, SquareCandidate* candidate) {
   const int32_t n = candidate->pointCount;
   const int32_t last = n - 1;
-  const int32_t f = farthestFromStart(candidate->contourX, candidate->contourY, 1, n - 2);
+  const int32_t f = arFarthestFromStart(candidate->contourX, candidate->contourY, 1, n - 2);
   const double threshold = area / 0.75 * 0.01 * factor;
   int32_t* corner = candidate->cornerIndex;
 
