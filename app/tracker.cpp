@@ -58,7 +58,7 @@ bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* 
   for (int i = 0; i < table.count; i++) {
     const int id = arReadPatternFile(table.entries[i].patternFile);
     state.bindings[i].patternId = id;
-    state.bindings[i].entry = const_cast<MarkerEntry*>(&table.entries[i]);
+    state.bindings[i].entry = &table.entries[i];
     if (id < 0) {
       *failure = StartFailure::PatternFile;
       *failedRow = i;

@@ -21,7 +21,7 @@ constexpr const char* kCameraParamFile = "Data/camera_para.dat";
 // One marker-table row's pattern id.
 struct PatternBinding {
   int32_t patternId;    // slot returned by arReadPatternFile for the row's pattern file; -1 if it failed
-  MarkerEntry* entry;   // the row itself; points into the process-wide marker table
+  const MarkerEntry* entry;  // the row itself; points into the process-wide marker table
 };
 
 // One matched detection of the current frame, ready to draw.
