@@ -13,11 +13,8 @@
 #include <vector>
 
 #include "camera/camera_param.h"
-#include "camera/pose.h"
-#include "detect/marker_history_internal.h"
-#include "detect/marker_pipeline.h"
-#include "detect/pattern.h"
-#include "detect/pattern_internal.h"
+#include "pose/pose.h"
+#include "detect/detection.h"
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
 #include "tests/shipped_data.h"
