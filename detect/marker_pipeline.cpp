@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "camera/camera_param.h"
+#include "camera/distortion.h"
+#include "detect/corner_refinement.h"
 #include "detect/edge_lines.h"
 #include "detect/labeling.h"
 #include "detect/marker_history.h"
@@ -20,10 +22,18 @@ bool frameFitsLabelImage() {
   return false;
 }
 
+// Identifies the interior bounded by the marker's corners, taken back to observed pixels.
+void identifyAtVertices(const uint8_t* frame, DetectedMarker& m) {
+  double corners[4][2];
+  for (int k = 0; k < 4; k++)
+    arIdealToObserved(arCurrentCamera.distortion, m.vertex[k][0], m.vertex[k][1], &corners[k][0], &corners[k][1]);
+  arIdentifyInterior(frame, corners, &m.id, &m.dir, &m.cf);
+}
+
 }  // namespace
 
 int arMeasureMarkers(const uint8_t* frame, const SquareCandidate* candidates, int32_t candidateCount,
-                     DetectedMarker* markers, int32_t* markerCount) {
+                     DetectedMarker* markers, int32_t* markerCount, const ArDetectorSettings& settings) {
   int32_t n = 0;
   for (int32_t i = 0; i < candidateCount && n < kArMaxMarkers; i++) {
     const SquareCandidate& c = candidates[i];
@@ -33,7 +43,12 @@ int arMeasureMarkers(const uint8_t* frame, const SquareCandidate* candidates, in
     m.pos[1] = c.centre[1];
     if (arFitEdgeLines(c.contourX, c.contourY, c.cornerIndex, arCurrentCamera.distortion, m.line, m.vertex) < 0)
       continue;
-    arIdentifyPattern(frame, c.contourX, c.contourY, c.cornerIndex, &m.id, &m.dir, &m.cf);
+    if (settings.refineCorners)
+      arRefineCorners(frame, arFrameWidth, arFrameHeight, arCurrentCamera.distortion, m.line, m.vertex, nullptr);
+    if (settings.refineIdentification)
+      identifyAtVertices(frame, m);
+    else
+      arIdentifyPattern(frame, c.contourX, c.contourY, c.cornerIndex, &m.id, &m.dir, &m.cf);
     n++;
   }
   *markerCount = n;
@@ -41,23 +56,25 @@ int arMeasureMarkers(const uint8_t* frame, const SquareCandidate* candidates, in
 }
 
 int arFindMarkers(const uint8_t* frame, int threshold, DetectedMarker** markers, int* count) {
+  ArDetectorSettings settings;
+  settings.threshold = threshold;
+  return arDetectMarkers(frame, settings, markers, count);
+}
+
+int arDetectMarkers(const uint8_t* frame, const ArDetectorSettings& settings, DetectedMarker** markers, int* count) {
   *count = 0;
   *markers = gMarkers;
   if (!frame || !frameFitsLabelImage()) return -1;
-  const LabelSet* labels = arLabelImage(frame, threshold);
+  const LabelSet* labels = arLabelImage(frame, settings.threshold);
   if (!labels) return -1;
 
   int32_t candidateCount = 0;
   const SquareCandidate* candidates =
       arFindSquares(labels, kArMaxRegionArea, kArMinRegionArea, kArSquareFactor, &candidateCount);
   int32_t markerCount = 0;
-  arMeasureMarkers(frame, candidates, candidateCount, gMarkers, &markerCount);
+  arMeasureMarkers(frame, candidates, candidateCount, gMarkers, &markerCount, settings);
   arUpdateMarkerHistory(gMarkers, &markerCount, kArMaxMarkers);
 
   *count = markerCount;
   return 0;
-}
-
-int arDetectMarkers(const uint8_t* frame, const ArDetectorSettings& settings, DetectedMarker** markers, int* count) {
-  return arFindMarkers(frame, settings.threshold, markers, count);
 }

@@ -12,6 +12,8 @@ constexpr double kArSquareFactor = 1.0;        // straightness factor of the squ
 
 // One record per candidate whose edge lines could be fitted, in candidate order: area, centre,
 // lines and vertices, and the identification of its interior. Writes at most kArMaxMarkers
-// records to markers and their number to *markerCount. Returns 0.
+// records to markers and their number to *markerCount. settings say whether corners and
+// identification are refined (their threshold is not used here). Returns 0.
 int arMeasureMarkers(const uint8_t* frame, const SquareCandidate* candidates, int32_t candidateCount,
-                     DetectedMarker* markers, int32_t* markerCount);
+                     DetectedMarker* markers, int32_t* markerCount,
+                     const ArDetectorSettings& settings = ArDetectorSettings());
