@@ -9,7 +9,10 @@ namespace {
 
 constexpr int32_t kMaxProfilesPerSide = 40;  // evenly spread; more adds time, not accuracy
 constexpr double kProfileSpacing = 1.0;      // observed pixels between profiles along a side
-constexpr double kSampleStep = 0.5;          // observed pixels between samples along a profile
+// Samples each way from the line along a profile, spread over the window (at most a pixel apart):
+// enough for the edge's transition and both levels even in the narrow windows of small markers.
+constexpr int32_t kSamplesEachWay = 3;
+constexpr int32_t kProfileSamples = 2 * kSamplesEachWay + 1;
 constexpr double kMaxHalfWidth = 3.0;        // observed pixels each way from the current line
 constexpr double kMinHalfWidth = 1.0;
 // The window reaches this share of the black border's width inwards, so that the light interior
@@ -20,7 +23,6 @@ constexpr int32_t kMinEdgePoints = 5;        // per side; fewer keeps the starti
 constexpr double kOutlierPixels = 0.75;      // edge points this far off the first fit are dropped
 constexpr double kMaxLineShift = 2.0;        // ideal pixels at either end of the side
 constexpr double kMinSidePixels = 6.0;
-constexpr int kPasses = 2;                   // the second pass centres the windows on the edge
 
 struct Point {
   double x, y;
@@ -38,10 +40,14 @@ Point toObserved(const double distortion[4], Point ideal) {
   return o;
 }
 
-Point toIdeal(const double distortion[4], Point observed) {
-  Point i;
-  arObservedToIdeal(distortion, observed.x, observed.y, &i.x, &i.y);
-  return i;
+// The ideal offset that the lens turns into the observed offset `observed` at ideal point at:
+// edge points lie within a few pixels of points whose ideal position is known, so one linear
+// step replaces the iterative inverse of the lens model.
+Point idealOffset(const double distortion[4], Point at, Point observed) {
+  double j[2][2];
+  arIdealToObservedJacobian(distortion, at.x, at.y, j);
+  const double det = j[0][0] * j[1][1] - j[0][1] * j[1][0];
+  return {(j[1][1] * observed.x - j[0][1] * observed.y) / det, (j[0][0] * observed.y - j[1][0] * observed.x) / det};
 }
 
 // Mean of blue, green and red at (x, y), interpolated between the four nearest pixel centres
@@ -51,15 +57,14 @@ struct Frame {
   int32_t width, height;
 
   bool grey(double x, double y, float* value) const {
-    const double fx = std::floor(x), fy = std::floor(y);
-    if (!(fx >= 0 && fy >= 0 && fx + 1 < width && fy + 1 < height)) return false;
-    const int32_t x0 = static_cast<int32_t>(fx), y0 = static_cast<int32_t>(fy);
-    const float ax = static_cast<float>(x - fx), ay = static_cast<float>(y - fy);
+    if (!(x >= 0 && y >= 0 && x < width - 1 && y < height - 1)) return false;
+    const int32_t x0 = static_cast<int32_t>(x), y0 = static_cast<int32_t>(y);
+    const float ax = static_cast<float>(x - x0), ay = static_cast<float>(y - y0);
     const uint8_t* p = bgra + (static_cast<size_t>(y0) * width + x0) * 4;
     const uint8_t* q = p + static_cast<size_t>(width) * 4;
     const float top = (1 - ax) * (p[0] + p[1] + p[2]) + ax * (p[4] + p[5] + p[6]);
     const float bottom = (1 - ax) * (q[0] + q[1] + q[2]) + ax * (q[4] + q[5] + q[6]);
-    *value = ((1 - ay) * top + ay * bottom) / 3.0f;
+    *value = ((1 - ay) * top + ay * bottom) * (1.0f / 3);
     return true;
   }
 };
@@ -153,10 +158,10 @@ int32_t collectEdgePoints(const Frame& frame, const double distortion[4], const 
   // bias the points, it only shifts them along the edge.
   Point outwardObs = {(endObs.y - startObs.y) / observedLength, -(endObs.x - startObs.x) / observedLength};
   if (dot(outwardObs, side.outward) < 0) outwardObs = scale(outwardObs, -1);
-  const int32_t samples = static_cast<int32_t>(std::floor(2 * side.halfWidth / kSampleStep)) + 1;
-  const double reach = (samples - 1) * kSampleStep / 2;
+  const double step = side.halfWidth / kSamplesEachWay;
+  const double reach = side.halfWidth;
 
-  float values[2 * static_cast<int32_t>(kMaxHalfWidth / kSampleStep) + 1];
+  float values[kProfileSamples];
   int32_t found = 0;
   for (int32_t k = 0; k < profiles; k++) {
     const double f = (side.margin[0] + (profiles == 1 ? usable / 2 : usable * k / (profiles - 1))) / observedLength;
@@ -167,14 +172,14 @@ int32_t collectEdgePoints(const Frame& frame, const double distortion[4], const 
     const Point base = toObserved(distortion, onLine);
     const Point first = sub(base, scale(outwardObs, reach));
     bool inside = true;
-    for (int32_t s = 0; s < samples && inside; s++) {
-      const Point p = add(first, scale(outwardObs, s * kSampleStep));
+    for (int32_t s = 0; s < kProfileSamples && inside; s++) {
+      const Point p = add(first, scale(outwardObs, s * step));
       inside = frame.grey(p.x, p.y, &values[s]);
     }
     if (!inside) continue;
-    const double edge = arLocateEdge(values, samples, kSampleStep, kMinContrast);
+    const double edge = arLocateEdge(values, kProfileSamples, step, kMinContrast);
     if (edge < 0) continue;
-    points[found++] = toIdeal(distortion, add(first, scale(outwardObs, edge)));
+    points[found++] = add(onLine, idealOffset(distortion, onLine, scale(outwardObs, edge - reach)));
   }
   return found;
 }
@@ -187,8 +192,10 @@ bool fitSide(Point* points, int32_t count, const Side& side, Line* line, int32_t
   for (int32_t k = 0; k < count; k++)
     if (std::abs(line->distance(points[k])) <= kOutlierPixels) points[kept++] = points[k];
   if (kept < kMinEdgePoints || !fitLine(points, kept, line)) return false;
+  if (std::abs(line->distance(side.start)) > kMaxLineShift || std::abs(line->distance(side.end)) > kMaxLineShift)
+    return false;
   *used = kept;
-  return std::abs(line->distance(side.start)) <= kMaxLineShift && std::abs(line->distance(side.end)) <= kMaxLineShift;
+  return true;
 }
 
 }  // namespace
@@ -215,38 +222,28 @@ int32_t arRefineCorners(const uint8_t* frame, int32_t width, int32_t height, con
   if (!frame || width < 2 || height < 2) return 0;
   const Frame image{frame, width, height};
 
-  double lines[4][3];
-  double corners[4][2];
-  std::copy(&line[0][0], &line[0][0] + 12, &lines[0][0]);
-  std::copy(&vertex[0][0], &vertex[0][0] + 8, &corners[0][0]);
+  double refinedLines[4][3];
+  std::copy(&line[0][0], &line[0][0] + 12, &refinedLines[0][0]);
   Point points[kMaxProfilesPerSide];
-  for (int pass = 0; pass < kPasses; pass++) {
-    double next[4][3];
-    std::copy(&lines[0][0], &lines[0][0] + 12, &next[0][0]);
-    for (int i = 0; i < 4; i++) {
-      const Side side = sideGeometry(corners, i);
-      const Line current{lines[i][0], lines[i][1], lines[i][2]};
-      const int32_t count = collectEdgePoints(image, distortion, side, current, points);
-      Line fitted;
-      int32_t used = 0;
-      if (!fitSide(points, count, side, &fitted, &used)) continue;
-      // Keep the starting line's sign, so that a refined line faces the same way.
-      const double sign = fitted.a * line[i][0] + fitted.b * line[i][1] < 0 ? -1.0 : 1.0;
-      next[i][0] = sign * fitted.a;
-      next[i][1] = sign * fitted.b;
-      next[i][2] = sign * fitted.c;
-      r.sideRefined[i] = true;
-      r.edgePoints[i] = used;
-    }
-    double meets[4][2];
-    for (int i = 0; i < 4; i++)
-      if (!intersect(next[(i + 3) % 4], next[i], meets[i])) {
-        r = ArCornerRefinement{};
-        return 0;
-      }
-    std::copy(&next[0][0], &next[0][0] + 12, &lines[0][0]);
-    std::copy(&meets[0][0], &meets[0][0] + 8, &corners[0][0]);
+  for (int i = 0; i < 4; i++) {
+    const Side side = sideGeometry(vertex, i);
+    const Line current{line[i][0], line[i][1], line[i][2]};
+    const int32_t count = collectEdgePoints(image, distortion, side, current, points);
+    Line fitted;
+    if (!fitSide(points, count, side, &fitted, &r.edgePoints[i])) continue;
+    // Keep the starting line's sign, so that a refined line faces the same way.
+    const double sign = fitted.a * line[i][0] + fitted.b * line[i][1] < 0 ? -1.0 : 1.0;
+    refinedLines[i][0] = sign * fitted.a;
+    refinedLines[i][1] = sign * fitted.b;
+    refinedLines[i][2] = sign * fitted.c;
+    r.sideRefined[i] = true;
   }
+  double corners[4][2];
+  for (int i = 0; i < 4; i++)
+    if (!intersect(refinedLines[(i + 3) % 4], refinedLines[i], corners[i])) {
+      r = ArCornerRefinement{};
+      return 0;
+    }
 
   int32_t refined = 0;
   for (int i = 0; i < 4; i++) {
@@ -254,7 +251,7 @@ int32_t arRefineCorners(const uint8_t* frame, int32_t width, int32_t height, con
     r.cornerShift[i] = std::hypot(corners[i][0] - vertex[i][0], corners[i][1] - vertex[i][1]);
     r.maxCornerShift = std::max(r.maxCornerShift, r.cornerShift[i]);
   }
-  std::copy(&lines[0][0], &lines[0][0] + 12, &line[0][0]);
+  std::copy(&refinedLines[0][0], &refinedLines[0][0] + 12, &line[0][0]);
   std::copy(&corners[0][0], &corners[0][0] + 8, &vertex[0][0]);
   return refined;
 }

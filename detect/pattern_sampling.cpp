@@ -134,8 +134,9 @@ int sampleInterior(const uint8_t* frame, const double corners[4][2], const Sampl
       const bool inside = kNearest ? (x >= -0.5 && x < width - 0.5 && y >= -0.5 && y < height - 0.5)
                                    : (x > -1.0 && x < width && y > -1.0 && y < height);
       if (!inside) continue;
-      const int32_t px = static_cast<int32_t>(kNearest ? std::floor(x + 0.5) : x);
-      const int32_t py = static_cast<int32_t>(kNearest ? std::floor(y + 0.5) : y);
+      // From -0.5 on, truncating x + 0.5 rounds to the nearest pixel.
+      const int32_t px = static_cast<int32_t>(kNearest ? x + 0.5 : x);
+      const int32_t py = static_cast<int32_t>(kNearest ? y + 0.5 : y);
       const uint8_t* p = frame + (static_cast<size_t>(py) * width + px) * 4;
       int32_t* cell = rowSums + (i / kx) * 3;
       cell[0] += p[0];

@@ -19,10 +19,13 @@ using Matrix3 = Eigen::Matrix3d;
 using Matrix6 = Eigen::Matrix<double, 6, 6>;
 
 constexpr int kMaxPoints = 8;
-constexpr int kMaxIterations = 30;
-constexpr double kInitialDamping = 1e-3;  // relative to the mean of the normal matrix diagonal
-constexpr double kConvergedStep = 1e-10;  // radians or translation units relative to the distance
-constexpr double kCoefficientUnit = 100000000.0;
+constexpr int kMaxIterations = 12;
+constexpr double kInitialDamping = 1e-3;  // relative to each diagonal entry of the normal matrix
+constexpr double kMaxDamping = 1e8;
+// A nearly undamped step that lowers the error by less than this share ends the search: the
+// pose is as good as the corners make it.
+constexpr double kSettledDecrease = 1e-6;
+constexpr double kConvergedStep = 1e-8;   // radians or translation units relative to the distance
 
 struct Pose {
   Matrix3 r;
@@ -69,12 +72,9 @@ struct Camera {
     Eigen::Matrix<double, 2, 3> dIdeal;
     dIdeal.row(0) = (p3.row(0) - ideal(0) * p3.row(2)) / h(2);
     dIdeal.row(1) = (p3.row(1) - ideal(1) * p3.row(2)) / h(2);
-    // o = c + x (1 - p |x|^2) with x = s (i - c).
-    const double s = distortion[3], p = distortion[2] / kCoefficientUnit;
-    const Vector2 scaled = s * (ideal - Vector2(distortion[0], distortion[1]));
-    const Eigen::Matrix2d dLens =
-        s * ((1 - p * scaled.squaredNorm()) * Eigen::Matrix2d::Identity() - 2 * p * scaled * scaled.transpose());
-    *jacobian = dLens * dIdeal;
+    double lens[2][2];
+    arIdealToObservedJacobian(distortion, ideal(0), ideal(1), lens);
+    *jacobian = Eigen::Map<const Eigen::Matrix<double, 2, 2, Eigen::RowMajor>>(&lens[0][0]) * dIdeal;
     return true;
   }
 };
@@ -147,26 +147,29 @@ double arRefinePoseFrom(double pose[3][4], const double model[][2], const double
   double cost = problem.evaluate(current, &normal, &gradient);
   if (!std::isfinite(cost)) return kArPoseFailure;
   const double scale = std::max(1.0, current.t.norm());
-  double damping = kInitialDamping * normal.trace() / 6;
+  // Damping scales each diagonal entry, so that rotation (pixels per radian) and translation
+  // (pixels per unit) are damped alike whatever their scales.
+  double damping = kInitialDamping;
   for (int iteration = 0; iteration < kMaxIterations && cost > 0; iteration++) {
     Matrix6 damped = normal;
-    damped.diagonal() += Vector6::Constant(damping) + damping * normal.diagonal();
-    const Vector6 step = -damped.ldlt().solve(gradient);
+    damped.diagonal() *= 1 + damping;
+    const Vector6 step = -damped.llt().solve(gradient);
     if (!step.allFinite()) break;
     const Pose next = updated(current, step);
     Matrix6 nextNormal;
     Vector6 nextGradient;
     const double nextCost = problem.evaluate(next, &nextNormal, &nextGradient);
     if (nextCost < cost) {
+      const bool settled = damping <= kInitialDamping && cost - nextCost < kSettledDecrease * cost;
       current = next;
       cost = nextCost;
       normal = nextNormal;
       gradient = nextGradient;
       damping *= 0.1;
-      if (step.head<3>().norm() < kConvergedStep && step.tail<3>().norm() < kConvergedStep * scale) break;
+      if (settled || (step.head<3>().norm() < kConvergedStep && step.tail<3>().norm() < kConvergedStep * scale)) break;
     } else {
       damping *= 10;
-      if (damping > 1e12 * (1 + normal.trace())) break;
+      if (damping > kMaxDamping) break;
     }
   }
   toArray(current, pose);

@@ -1,6 +1,8 @@
 // Cost of labelling and of the whole per-frame detection on 640 x 480 synthetic frames from the
-// shipped camera (lens distortion included) with 0, 1, 4 and 10 markers, clean and noisy.
-// Run from the repository root (it reads Data/) with
+// shipped camera (lens distortion included) with 0, 1, 4 and 10 markers, clean and noisy, with
+// the specified detector and with refined corners and identification (/refined); and of
+// detection plus the pose of every identified marker, specified and refined
+// (FindMarkersAndPoses). Run from the repository root (it reads Data/) with
 //   bench_detect --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
 // and read the medians; frames_per_second is the rate of whole frames.
 #include <benchmark/benchmark.h>
@@ -16,6 +18,7 @@
 #include "detect/labeling.h"
 #include "detect/marker_pipeline.h"
 #include "detect/pattern.h"
+#include "pose/pose.h"
 #include "sim/pattern_picture.h"
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
@@ -124,17 +127,50 @@ void labelImage(benchmark::State& state, int markerCount, bool noisy) {
   reportRate(state);
 }
 
-void findMarkers(benchmark::State& state, int markerCount, bool noisy) {
+ArDetectorSettings detectorSettings(bool refined) {
+  ArDetectorSettings settings;
+  settings.threshold = kThreshold;
+  settings.refineCorners = refined;
+  settings.refineIdentification = refined;
+  return settings;
+}
+
+void findMarkers(benchmark::State& state, int markerCount, bool noisy, bool refined) {
   const Scene scene = renderScene(markerCount, noisy);
+  const ArDetectorSettings settings = detectorSettings(refined);
   int found = 0;
   for (auto _ : state) {
     DetectedMarker* markers = nullptr;
     int count = 0;
-    if (arFindMarkers(scene.frame.data(), kThreshold, &markers, &count) < 0) state.SkipWithError("detection failed");
+    if (arDetectMarkers(scene.frame.data(), settings, &markers, &count) < 0) state.SkipWithError("detection failed");
     found = count;
     benchmark::DoNotOptimize(markers);
   }
   state.counters["markers"] = found;
+  reportRate(state);
+}
+
+// A tracking frame: detection, then the pose of every identified marker (80 mm wide).
+void findMarkersAndPoses(benchmark::State& state, int markerCount, bool noisy, bool refined) {
+  const Scene scene = renderScene(markerCount, noisy);
+  const ArDetectorSettings settings = detectorSettings(refined);
+  const double centre[2] = {0, 0};
+  int posed = 0;
+  for (auto _ : state) {
+    DetectedMarker* markers = nullptr;
+    int count = 0;
+    if (arDetectMarkers(scene.frame.data(), settings, &markers, &count) < 0) state.SkipWithError("detection failed");
+    posed = 0;
+    for (int i = 0; i < count; i++) {
+      if (markers[i].id < 0) continue;
+      double pose[3][4];
+      const double err = refined ? arMarkerPoseRefined(&markers[i], centre, 80, pose, nullptr)
+                                 : arMarkerPose(&markers[i], centre, 80, pose);
+      posed += err >= 0;
+      benchmark::DoNotOptimize(pose);
+    }
+  }
+  state.counters["poses"] = posed;
   reportRate(state);
 }
 
@@ -143,7 +179,14 @@ void registerAll() {
     for (int n : {0, 1, 4, 10}) {
       const std::string suffix = "/640x480/" + std::to_string(n) + (noisy ? "/noisy" : "");
       benchmark::RegisterBenchmark(("LabelImage" + suffix).c_str(), labelImage, n, noisy)->Unit(benchmark::kMicrosecond);
-      benchmark::RegisterBenchmark(("FindMarkers" + suffix).c_str(), findMarkers, n, noisy)->Unit(benchmark::kMicrosecond);
+      for (bool refined : {false, true}) {
+        const std::string name = suffix + (refined ? "/refined" : "");
+        benchmark::RegisterBenchmark(("FindMarkers" + name).c_str(), findMarkers, n, noisy, refined)
+            ->Unit(benchmark::kMicrosecond);
+        if (n == 4)
+          benchmark::RegisterBenchmark(("FindMarkersAndPoses" + name).c_str(), findMarkersAndPoses, n, noisy, refined)
+              ->Unit(benchmark::kMicrosecond);
+      }
     }
   }
 }
