@@ -88,6 +88,12 @@ void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& 
   }
 }
 
+void setRefinement(TrackerState& state, bool on) {
+  state.detector.refineCorners = on;
+  state.detector.refineIdentification = on;
+  state.refinePose = on;
+}
+
 bool grabFrame(TrackerState& state) {
   state.markers = nullptr;
   state.frame = nullptr;
@@ -97,7 +103,7 @@ bool grabFrame(TrackerState& state) {
     arVideoCapNext();
     return false;
   }
-  return arFindMarkers(state.frame, kDetectionThreshold, &state.markers, &state.markerCount) >= 0;
+  return arDetectMarkers(state.frame, state.detector, &state.markers, &state.markerCount) >= 0;
 }
 
 bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table, std::vector<VisibleMarker>* visible) {
@@ -121,7 +127,10 @@ bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table, std::ve
     v.scale = entry.scale;
     // A marker whose pose cannot be started (or that degenerates into non-finite numbers) has no
     // transform to draw with: skip it this frame.
-    if (arMarkerPose(&marker, center, static_cast<double>(entry.width), v.transform) < 0.0) continue;
+    const double width = static_cast<double>(entry.width);
+    const double err = state.refinePose ? arMarkerPoseRefined(&marker, center, width, v.transform, nullptr)
+                                        : arMarkerPose(&marker, center, width, v.transform);
+    if (err < 0.0) continue;
     if (!transformIsFinite(v.transform)) continue;
     visible->push_back(v);
     state.anyVisible = true;

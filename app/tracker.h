@@ -6,7 +6,7 @@
 
 #include "app/marker_table.h"
 #include "camera/camera_param.h"
-#include "detect/detected_marker.h"
+#include "detect/detection.h"
 
 struct BackgroundSettings;
 
@@ -40,6 +40,8 @@ struct TrackerState {
   PatternBinding bindings[kMaxPatternBindings];  // element i belongs to table row i
   bool anyVisible;                 // the last update appended at least one VisibleMarker
   BackgroundSettings* background;  // video-background state, created after the window exists
+  ArDetectorSettings detector;     // how frames are detected; the default is the specified detector
+  bool refinePose;                 // true: poses refined to the least reprojection error
 };
 
 // The process-wide tracker state, created on first use.
@@ -57,7 +59,10 @@ bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* 
 // One line on standard error naming the failed start-up step.
 void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& table);
 
-// Takes the newest frame and detects markers in it. True when a new frame was taken and detection
+// Turns on (or off) refined corners, identification and poses, as the viewer's --refine does.
+void setRefinement(TrackerState& state, bool on);
+
+// Takes the newest frame and detects markers in it with state.detector. True when a new frame was taken and detection
 // succeeded; with no new frame, sleeps 2 ms, releases with arVideoCapNext and returns false.
 bool grabFrame(TrackerState& state);
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/frame_stats.h"
 #include "app/marker_table.h"
@@ -112,10 +113,12 @@ void quitProgram() {
 
 int runViewer(int argc, char** argv) {
   glutInit(&argc, argv);
+  TrackerState& state = trackerState();
+  for (int i = 1; i < argc; i++)
+    if (std::strcmp(argv[i], "--refine") == 0) setRefinement(state, true);
   MarkerTable& table = markerTable();
   readMarkerTable(table);
 
-  TrackerState& state = trackerState();
   StartFailure failure;
   int failedRow;
   if (!startTracking(state, table, &failure, &failedRow)) {

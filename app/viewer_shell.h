@@ -1,5 +1,7 @@
 // The viewer's GLUT shell: start-up, the callbacks that drive every frame, and the exit.
 //
+// Options: --refine turns on refined corners, identification and poses (off by default).
+//
 // Keys: Escape, Q and q quit. Released arrow keys change the size of every model: Left resets it
 // to 1.0, Up raises it by 0.1, Down lowers it by 0.1 down to 0.1.
 #pragma once
