@@ -238,12 +238,16 @@ int32_t arRefineCorners(const uint8_t* frame, int32_t width, int32_t height, con
     refinedLines[i][2] = sign * fitted.c;
     r.sideRefined[i] = true;
   }
+  // A corner between two kept sides stays exactly as it was.
   double corners[4][2];
-  for (int i = 0; i < 4; i++)
+  std::copy(&vertex[0][0], &vertex[0][0] + 8, &corners[0][0]);
+  for (int i = 0; i < 4; i++) {
+    if (!r.sideRefined[(i + 3) % 4] && !r.sideRefined[i]) continue;
     if (!intersect(refinedLines[(i + 3) % 4], refinedLines[i], corners[i])) {
       r = ArCornerRefinement{};
       return 0;
     }
+  }
 
   int32_t refined = 0;
   for (int i = 0; i < 4; i++) {
