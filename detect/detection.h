@@ -34,8 +34,9 @@ struct ArDetectorSettings {
   // precision (corners unbiased to a few hundredths of a pixel on clean frames); a side that
   // cannot be refined (too near the frame border, no clear edge) keeps its fitted line.
   bool refineCorners = false;
-  // true: interiors are sampled at the nearest pixel through a well-conditioned mapping, which
-  // identifies small, steeply tilted markers that the default sampling misses.
+  // true: interiors are sampled between the marker's corners (the refined ones with
+  // refineCorners) at the nearest pixel through a well-conditioned mapping, which identifies
+  // small, steeply tilted markers that the default sampling misses.
   bool refineIdentification = false;
 };
 

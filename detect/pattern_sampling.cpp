@@ -35,41 +35,6 @@ struct Buffers {
   }
 };
 
-}  // namespace
-
-int32_t arSamplesPerAxis(int64_t squaredEdge) {
-  int32_t n = kArPatternGrid;
-  while (n < kMaxSamplesPerAxis && static_cast<int64_t>(n) * n < squaredEdge / 4) n *= 2;
-  return n;
-}
-
-int arSolveHomography(const double plane[4][2], const double image[4][2], double h[9]) {
-  Buffers m;
-  m.a = arMatrixCreate(8, 8);
-  m.rhs = arMatrixCreate(8, 1);
-  m.solution = arMatrixCreate(8, 1);
-  if (!m.a || !m.rhs || !m.solution) return -1;
-  for (int k = 0; k < 4; k++) {
-    const double u = plane[k][0], v = plane[k][1];
-    const double x = image[k][0], y = image[k][1];
-    double* r0 = m.a->data + (2 * k) * 8;
-    double* r1 = r0 + 8;
-    const double row0[8] = {u, v, 1.0, 0.0, 0.0, 0.0, -u * x, -v * x};
-    const double row1[8] = {0.0, 0.0, 0.0, u, v, 1.0, -u * y, -v * y};
-    std::copy(row0, row0 + 8, r0);
-    std::copy(row1, row1 + 8, r1);
-    m.rhs->data[2 * k] = x;
-    m.rhs->data[2 * k + 1] = y;
-  }
-  if (arMatrixInvertInPlace(m.a) < 0) return -1;
-  if (arMatrixMultiply(m.solution, m.a, m.rhs) < 0) return -1;
-  for (int i = 0; i < 8; i++) h[i] = m.solution->data[i];
-  h[8] = 1.0;
-  return 0;
-}
-
-namespace {
-
 // The unit square mapped onto the quadrilateral corners[0 .. 3] ((0, 0) to corner 0, (1, 0) to
 // corner 1, (1, 1) to corner 2), in closed form: well conditioned at any size and position,
 // where a linear solve on a plane far from the origin turns singular for steep views. false
@@ -165,6 +130,37 @@ int unidentified(int32_t* id, int32_t* dir, double* cf) {
 }
 
 }  // namespace
+
+int32_t arSamplesPerAxis(int64_t squaredEdge) {
+  int32_t n = kArPatternGrid;
+  while (n < kMaxSamplesPerAxis && static_cast<int64_t>(n) * n < squaredEdge / 4) n *= 2;
+  return n;
+}
+
+int arSolveHomography(const double plane[4][2], const double image[4][2], double h[9]) {
+  Buffers m;
+  m.a = arMatrixCreate(8, 8);
+  m.rhs = arMatrixCreate(8, 1);
+  m.solution = arMatrixCreate(8, 1);
+  if (!m.a || !m.rhs || !m.solution) return -1;
+  for (int k = 0; k < 4; k++) {
+    const double u = plane[k][0], v = plane[k][1];
+    const double x = image[k][0], y = image[k][1];
+    double* r0 = m.a->data + (2 * k) * 8;
+    double* r1 = r0 + 8;
+    const double row0[8] = {u, v, 1.0, 0.0, 0.0, 0.0, -u * x, -v * x};
+    const double row1[8] = {0.0, 0.0, 0.0, u, v, 1.0, -u * y, -v * y};
+    std::copy(row0, row0 + 8, r0);
+    std::copy(row1, row1 + 8, r1);
+    m.rhs->data[2 * k] = x;
+    m.rhs->data[2 * k + 1] = y;
+  }
+  if (arMatrixInvertInPlace(m.a) < 0) return -1;
+  if (arMatrixMultiply(m.solution, m.a, m.rhs) < 0) return -1;
+  for (int i = 0; i < 8; i++) h[i] = m.solution->data[i];
+  h[8] = 1.0;
+  return 0;
+}
 
 int arSamplePattern(const uint8_t* frame, const int32_t* contourX, const int32_t* contourY,
                     const int32_t cornerIndex[5], uint8_t grid[kArPatternBlockValues]) {
