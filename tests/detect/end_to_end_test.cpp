@@ -49,7 +49,7 @@ struct EndToEndCase {
   int sanitizerDivisor;  // the sanitizer build renders frames / divisor
   uint32_t seedBase;
   ArDetectorSettings settings;
-  bool pose;  // also estimate poses with the specified estimator
+  bool pose;  // also estimate poses with arMarkerPose
   std::function<void(const SceneFigures&)> check;
 };
 
@@ -126,7 +126,7 @@ TEST_P(EndToEnd, ReachesItsFigures) {
   const MarkerScenes scenes(shippedCamera(c.lens), c.spec);
   ASSERT_EQ(scenes.error(), "");
   const int frames = framesForBuild(c.frames, c.sanitizerDivisor);
-  const SceneFigures f = scoreScenes(scenes, frames, c.seedBase, c.settings, c.pose ? specifiedPose() : nullptr);
+  const SceneFigures f = scoreScenes(scenes, frames, c.seedBase, c.settings, c.pose ? plainPose() : nullptr);
   f.print(c.name);
   ASSERT_GE(f.placed, frames);
   c.check(f);
