@@ -40,7 +40,7 @@ struct TrackerState {
   PatternBinding bindings[kMaxPatternBindings];  // element i belongs to table row i
   bool anyVisible;                 // the last update appended at least one VisibleMarker
   BackgroundSettings* background;  // video-background state, created after the window exists
-  ArDetectorSettings detector;     // how frames are detected; the default is the specified detector
+  ArDetectorSettings detector;     // how frames are detected; default-constructed: unrefined
   bool refinePose;                 // true: poses refined to the least reprojection error
 };
 

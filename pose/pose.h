@@ -27,7 +27,8 @@ double arMarkerPose(const DetectedMarker* marker, const double center[2], double
 // observed pixels squared, and writes its pose to out. *ambiguityRatio (if given) receives the
 // kept error divided by the other one, 0 .. 1: near 0 the tilt is certain, near 1 both tilts fit
 // the corners alike (1 as well when both fit exactly). -1.0 with out untouched when arMarkerPose
-// finds no pose. Uses process-wide work storage: one call at a time.
+// finds no pose, or neither start can be refined (a corner would lie behind the camera). Uses
+// process-wide work storage: one call at a time.
 double arMarkerPoseRefined(const DetectedMarker* marker, const double center[2], double width, double out[3][4],
                            double* ambiguityRatio);
 

@@ -1,3 +1,6 @@
+// arMarkerPoseRefined: Levenberg-Marquardt on the corners' reprojection error from two starts.
+#include "pose/pose.h"
+
 #include <Eigen/Cholesky>
 #include <Eigen/Geometry>
 #include <algorithm>
@@ -6,7 +9,6 @@
 
 #include "camera/camera_param.h"
 #include "camera/distortion.h"
-#include "pose/pose.h"
 #include "pose/pose_refinement_internal.h"
 #include "pose/pose_solve.h"
 

@@ -1,8 +1,7 @@
 // Cost of labelling and of the whole per-frame detection on 640 x 480 synthetic frames from the
 // shipped camera (lens distortion included) with 0, 1, 4 and 10 markers, clean and noisy, with
-// the specified detector and with refined corners and identification (/refined); and of
-// detection plus the pose of every identified marker, specified and refined
-// (FindMarkersAndPoses). Run from the repository root (it reads Data/) with
+// the plain detector and with refined corners and identification (/refined); and of detection
+// plus the pose of every identified marker, plain and refined (FindMarkersAndPoses). Run from the repository root (it reads Data/) with
 //   bench_detect --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
 // and read the medians; frames_per_second is the rate of whole frames.
 #include <benchmark/benchmark.h>
