@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -188,6 +189,10 @@ TEST_P(EndToEnd, ReachesItsFigures) {
   const int frames = framesForBuild(c.frames, c.sanitizerDivisor);
   const SceneFigures f = scoreScenes(scenes, frames, c.seedBase, c.settings, c.pose);
   f.print(c.name);
+  if (!f.poses.empty())
+    std::printf("  rotation within 2 deg: %.1f %% at 300 to 900 mm, %.1f %% overall; flips (over 20 deg) %.2f %%\n",
+                100 * f.share(kRotation, 2.0, 300, 900), 100 * f.share(kRotation, 2.0),
+                100 * (1 - f.share(kRotation, 20.0)));
   ASSERT_GE(f.placed, frames);
   c.check(f);
 }
