@@ -66,6 +66,9 @@ struct EndToEndCase {
   std::function<void(const SceneFigures&)> check;
 };
 
+// Test names show the row's name rather than the bytes of the record.
+void PrintTo(const EndToEndCase& c, std::ostream* os) { *os << c.name; }
+
 using PoseField = double PoseOutcome::*;
 constexpr PoseField kFit = &PoseOutcome::fitError;
 constexpr PoseField kRotation = &PoseOutcome::rotationDeg;
