@@ -10,7 +10,8 @@
 // additions whatever the radius.
 class ArAdaptiveRows {
  public:
-  // Starts a frame. radius 1 .. kArMaxAdaptiveRadius, level 0 .. 100, blackSum 0 .. 765. Throws
+  // Starts a frame. The window of a pixel in row y is centred on row y rounded down to even, so
+  // two rows share one. radius 1 .. kArMaxAdaptiveRadius, level 0 .. 100, blackSum 0 .. 765. Throws
   // std::bad_alloc when the buffers cannot grow to the frame width.
   void start(const uint8_t* frame, int32_t width, int32_t height, int radius, int level, int blackSum);
 
@@ -22,13 +23,16 @@ class ArAdaptiveRows {
   const uint16_t* sumRow(int32_t y) const { return &ring_[static_cast<size_t>(y % ringRows_) * width_]; }
   void loadRow(int32_t y);           // blue + green + red of row y into its ring slot
   void addRow(int32_t y, int sign);  // column sums += or -= row y
+  void computeMeans(int32_t first, int32_t last);
 
   const uint8_t* frame_ = nullptr;
   int32_t width_ = 0, height_ = 0, radius_ = 0, ringRows_ = 0;
   float level_ = 0, black_ = 0;
   int32_t windowFirst_ = 0, windowLast_ = -1;  // frame rows in the column sums
-  std::vector<uint16_t> ring_;       // the last 2 radius + 2 rows of sums
+  int32_t meansRow_ = -1;                       // the row whose window means_ holds
+  std::vector<uint16_t> ring_;       // the last 2 radius + 3 rows of sums
   std::vector<int32_t> columnSums_;  // per column, over the rows of the window
   std::vector<float> columnWeight_;  // 1 / columns in the window of each x
-  std::vector<float> means_;         // per x of the current row: the window mean
+  std::vector<uint32_t> totals_;     // running total of the column sums, width + 1 entries
+  std::vector<float> means_;         // per x of the current row: the window sum
 };

@@ -51,7 +51,8 @@ struct ArDetectorSettings {
   ArThresholdMode thresholdMode = ArThresholdMode::Fixed;
   int threshold = 100;       // Fixed mode: 0 .. 255, dark where blue + green + red <= 3 * threshold
   int adaptiveRadius = 15;   // Adaptive mode: pixels, 1 .. kArMaxAdaptiveRadius; the neighbourhood
-                             // is the (2 radius + 1)-pixel square around a pixel, cut at the frame edges
+                             // is the (2 radius + 1)-pixel square around a pixel (rows 2k and
+                             // 2k + 1 share the one centred on row 2k), cut at the frame edges
   int adaptiveLevel = 50;    // Adaptive mode: percent, 1 .. 99; lower keeps only deeper darks (a
                              // shadow is not taken for dark while it keeps more than about
                              // level / (200 - level) of the light)

@@ -39,7 +39,8 @@ const LabelSet* arLabelImage(const uint8_t* frame, int threshold, ArLabelFailure
 
 // The same with a local decision: a pixel is dark when its blue + green + red is at most
 // blackSum + level / 100 * (mean - blackSum), mean being the average blue + green + red over the
-// (2 radius + 1)-pixel square around it (cut at the frame edges) and blackSum the frame's black
+// (2 radius + 1)-pixel square around it (centred on its row rounded down to even; cut at the
+// frame edges) and blackSum the frame's black
 // level on the same 0 .. 765 scale. radius 1 .. kArMaxAdaptiveRadius, level 0 .. 100.
 const LabelSet* arLabelImageAdaptive(const uint8_t* frame, int radius, int level, int blackSum,
                                      ArLabelFailure* failure = nullptr);

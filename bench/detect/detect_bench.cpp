@@ -138,7 +138,28 @@ void findMarkers(benchmark::State& state, int markerCount, bool noisy) {
   reportRate(state);
 }
 
+void detectMarkers(benchmark::State& state, int markerCount, ArDetectorSettings settings) {
+  const Scene scene = renderScene(markerCount, false);
+  arResetMarkerHistory();
+  int found = 0;
+  for (auto _ : state) {
+    DetectedMarker* markers = nullptr;
+    int count = 0;
+    if (arDetectMarkers(scene.frame.data(), settings, &markers, &count) < 0) state.SkipWithError("detection failed");
+    found = count;
+    benchmark::DoNotOptimize(markers);
+  }
+  state.counters["markers"] = found;
+  reportRate(state);
+}
+
 void registerAll() {
+  for (auto mode : {ArThresholdMode::Fixed, ArThresholdMode::Auto, ArThresholdMode::Adaptive}) {
+    ArDetectorSettings settings;
+    settings.thresholdMode = mode;
+    const char* name[] = {"fixed", "auto", "adaptive"};
+    benchmark::RegisterBenchmark((std::string("DetectMarkers/640x480/4/") + name[static_cast<int>(mode)]).c_str(), detectMarkers, 4, settings)->Unit(benchmark::kMicrosecond);
+  }
   for (bool noisy : {false, true}) {
     for (int n : {0, 1, 4, 10}) {
       const std::string suffix = "/640x480/" + std::to_string(n) + (noisy ? "/noisy" : "");
