@@ -49,7 +49,7 @@ bool arMarkerLevels(const uint8_t* frame, const DetectedMarker& marker, int* dar
              (1 - u) * v * corner[3][i];
     return levelAt(frame, p[0], p[1]);
   };
-  int border[16], inside[25], around[16];
+  int border[16], inside[49], around[16];
   int nb = 0, ni = 0, na = 0;
   for (double t : {0.125, 0.375, 0.625, 0.875}) {
     for (double edge : {0.125, 0.875}) {
@@ -61,14 +61,15 @@ bool arMarkerLevels(const uint8_t* frame, const DetectedMarker& marker, int* dar
         if (level >= 0) around[na++] = level;
     }
   }
-  for (double u : {0.3, 0.4, 0.5, 0.6, 0.7})
-    for (double v : {0.3, 0.4, 0.5, 0.6, 0.7}) {
+  // The interior picture: its lightest sample, as a pattern may be mostly black.
+  for (double u : {0.3, 0.35, 0.4, 0.5, 0.6, 0.65, 0.7})
+    for (double v : {0.3, 0.35, 0.4, 0.5, 0.6, 0.65, 0.7}) {
       const int level = levelOf(u, v);
       if (level >= 0) inside[ni++] = level;
     }
   if (nb == 0 || ni == 0) return false;
   *dark = rankOf(border, nb, 0.5);
-  *light = rankOf(inside, ni, 0.8);
+  *light = rankOf(inside, ni, 1.0);
   if (na > 0) *light = std::min(*light, rankOf(around, na, 0.5));
   return *light > *dark + kArAutoDeadband;
 }

@@ -23,7 +23,7 @@ void arAutoThresholdLearn(const uint8_t* frame, int threshold, const DetectedMar
 void arAutoThresholdReset();
 
 // The levels (0 .. 255) a threshold must separate for a marker on the current frame: dark, its
-// black border; light, the lower of its light interior and its surroundings (each sampled
+// black border (median); light, the lower of its interior's lightest and its surroundings' median (each sampled
 // through the marker's corners, observed with the current camera). false when the marker shows
 // no such contrast.
 bool arMarkerLevels(const uint8_t* frame, const DetectedMarker& marker, int* dark, int* light);
