@@ -15,10 +15,11 @@ function(ar_target_warnings target)
   endif()
 endfunction()
 
-# A library of one subsystem: headers are included as "folder/file.h" from the repository root.
+# A library of one subsystem: headers are included as "folder/file.h" from the repository root,
+# or from the package's include folder once installed (cmake/ArInstall.cmake).
 function(ar_add_library target)
   add_library(${target} STATIC ${ARGN})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
   ar_target_warnings(${target})
 endfunction()
 
