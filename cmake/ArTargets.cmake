@@ -5,7 +5,7 @@
 # tests, fuzz and bench folders that hold them.
 set(AR_CORE_FOLDERS camera detect pose sim)
 
-# Adds a folder when it has a CMakeLists.txt, so that subsystems can land one at a time.
+# Adds a folder when it has a CMakeLists.txt.
 function(ar_add_subsystem dir)
   get_filename_component(name ${dir} NAME)
   if(AR_CORE_ONLY AND NOT name IN_LIST AR_CORE_FOLDERS AND NOT name MATCHES "^(tests|fuzz|bench)$")
