@@ -18,8 +18,8 @@ set(AR_PACKAGE_CONTACT "SquareMark maintainers <maintainers@squaremark.invalid>"
     "Maintainer named in the Debian package")
 
 # Installs ar_<folder> of every named folder that was built as SquareMark::<folder>, with the
-# headers callers include: those the target lists in its PUBLIC_HEADER property, or else every
-# header of the folder but the _internal.h ones.
+# headers callers include: those the target lists (by name, in its folder) in its PUBLIC_HEADER
+# property, or else every header of the folder but the _internal.h ones.
 function(ar_install_libraries)
   foreach(folder ${ARGN})
     if(NOT TARGET ar_${folder})
@@ -63,8 +63,11 @@ endfunction()
 function(ar_install_programs)
   get_property(added DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTY SUBDIRECTORIES)
   foreach(folder ${ARGN})
-    if(${PROJECT_SOURCE_DIR}/${folder} IN_LIST added)
-      ar_programs_under(${PROJECT_SOURCE_DIR}/${folder} programs)
+    if(NOT ${PROJECT_SOURCE_DIR}/${folder} IN_LIST added)
+      continue()
+    endif()
+    ar_programs_under(${PROJECT_SOURCE_DIR}/${folder} programs)
+    if(programs)
       install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
   endforeach()
