@@ -5,10 +5,13 @@
 // kArMaxFramePixels pixels of any shape; corners come out in that camera's ideal (undistorted)
 // pixels. Detection keeps its buffers, its pattern store and a short memory across frames in
 // process-wide storage: one caller at a time, not thread-safe.
+//
+// detect/bgra_frame.h (included here) makes such frames from grey, RGB and RGBA pictures.
 #pragma once
 
 #include <cstdint>
 
+#include "detect/bgra_frame.h"
 #include "detect/detected_marker.h"
 #include "detect/pattern_file.h"
 
