@@ -140,8 +140,8 @@ TEST_F(TrackerTest, RefinementBringsThePoseCloserToTheMarker) {
   Scene s = render({{"rocket", {900, 35, 60, 20, 150, -90}}});
   double rotationErrorDeg[2];
   for (bool on : {false, true}) {
-    setRefinement(state_, on);
-    ASSERT_EQ(arDetectMarkers(s.frame.data(), state_.detector, &state_.markers, &state_.markerCount), 0);
+    arSetRefinement(&state_.detector, on);
+    ASSERT_EQ(arDetectMarkers(s.frame.data(), state_.detector.settings, &state_.markers, &state_.markerCount), 0);
     ASSERT_TRUE(updateVisibleMarkers(state_, table_, &visible_));
     double trace = 0;
     for (int i = 0; i < 3; i++)
