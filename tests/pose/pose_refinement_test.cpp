@@ -1,7 +1,6 @@
 // Refined poses: exact corners give the exact pose whichever tilt the estimate started from.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -59,24 +58,6 @@ TEST(MarkerPoseRefined, ExactCornersGiveTheTruePoseFromEitherTilt) {
   }
   // The cases must include estimates that settled on the mirrored tilt.
   EXPECT_GE(startedOnTheMirror, 2);
-}
-
-// The mirrored tilt turns the marker normal to the other side of the line of sight, and from afar
-// projects the corners almost where the pose does.
-TEST(MarkerPoseRefined, MirroredTiltLooksAlikeFromAfar) {
-  const CameraParam camera = shippedCamera(false);
-  double pose[3][4], mirrored[3][4];
-  testPose(1500, 30, 40, 0, 0, 0, pose);
-  const double centre[3] = {pose[0][3], pose[1][3], pose[2][3]};
-  arMirroredTilt(pose, centre, mirrored);
-  const double normals = pose[0][2] * mirrored[0][2] + pose[1][2] * mirrored[1][2] + pose[2][2] * mirrored[2][2];
-  EXPECT_NEAR(std::acos(normals) * 180 / kPi, 60.0, 1e-9);
-  for (const auto& corner : {std::array<double, 2>{-40, 40}, std::array<double, 2>{40, -40}}) {
-    double a[2], b[2];
-    projectMarkerPoint(camera, pose, corner[0], corner[1], a);
-    projectMarkerPoint(camera, mirrored, corner[0], corner[1], b);
-    EXPECT_LT(std::hypot(a[0] - b[0], a[1] - b[1]), 1.5);
-  }
 }
 
 TEST(MarkerPoseRefined, RefusesWhatTheEstimateRefuses) {
