@@ -18,7 +18,7 @@ constexpr double kMinHalfWidth = 1.0;
 // The window reaches this share of the black border's width inwards, so that the light interior
 // beyond the border stays out of it.
 constexpr double kBorderShare = 0.45;
-constexpr double kMinContrast = 12.0;        // grey levels between the dark and light ends
+constexpr double kMinContrast = 12.0;        // grey levels (mean of blue, green, red) between the ends
 constexpr int32_t kMinEdgePoints = 5;        // per side; fewer keeps the starting line
 constexpr double kOutlierPixels = 0.75;      // edge points this far off the first fit are dropped
 constexpr double kMaxLineShift = 2.0;        // ideal pixels at either end of the side
@@ -50,22 +50,24 @@ Point idealOffset(const double distortion[4], Point at, Point observed) {
   return {(j[1][1] * observed.x - j[0][1] * observed.y) / det, (j[0][0] * observed.y - j[1][0] * observed.x) / det};
 }
 
-// Mean of blue, green and red at (x, y), interpolated between the four nearest pixel centres
-// (pixel centres at whole coordinates). false when a neighbour lies outside the frame.
+// Blue + green + red at (x, y), interpolated between the four nearest pixel centres (pixel
+// centres at whole coordinates).
 struct Frame {
   const uint8_t* bgra;
   int32_t width, height;
 
-  bool grey(double x, double y, float* value) const {
-    if (!(x >= 0 && y >= 0 && x < width - 1 && y < height - 1)) return false;
+  // Whether (x, y) and its four neighbours lie inside the frame.
+  bool holds(Point p) const { return p.x >= 0 && p.y >= 0 && p.x < width - 1 && p.y < height - 1; }
+
+  // Only for points that the frame holds.
+  float level(double x, double y) const {
     const int32_t x0 = static_cast<int32_t>(x), y0 = static_cast<int32_t>(y);
     const float ax = static_cast<float>(x - x0), ay = static_cast<float>(y - y0);
     const uint8_t* p = bgra + (static_cast<size_t>(y0) * width + x0) * 4;
     const uint8_t* q = p + static_cast<size_t>(width) * 4;
-    const float top = (1 - ax) * (p[0] + p[1] + p[2]) + ax * (p[4] + p[5] + p[6]);
-    const float bottom = (1 - ax) * (q[0] + q[1] + q[2]) + ax * (q[4] + q[5] + q[6]);
-    *value = ((1 - ay) * top + ay * bottom) * (1.0f / 3);
-    return true;
+    const float top = (p[0] + p[1] + p[2]) + ax * ((p[4] + p[5] + p[6]) - (p[0] + p[1] + p[2]));
+    const float bottom = (q[0] + q[1] + q[2]) + ax * ((q[4] + q[5] + q[6]) - (q[0] + q[1] + q[2]));
+    return top + ay * (bottom - top);
   }
 };
 
@@ -161,6 +163,7 @@ int32_t collectEdgePoints(const Frame& frame, const double distortion[4], const 
   const double step = side.halfWidth / kSamplesEachWay;
   const double reach = side.halfWidth;
 
+  const double dx = outwardObs.x * step, dy = outwardObs.y * step;
   float values[kProfileSamples];
   int32_t found = 0;
   for (int32_t k = 0; k < profiles; k++) {
@@ -171,13 +174,11 @@ int32_t collectEdgePoints(const Frame& frame, const double distortion[4], const 
     const Point onLine = sub(guess, scale(Point{current.a, current.b}, off));
     const Point base = toObserved(distortion, onLine);
     const Point first = sub(base, scale(outwardObs, reach));
-    bool inside = true;
-    for (int32_t s = 0; s < kProfileSamples && inside; s++) {
-      const Point p = add(first, scale(outwardObs, s * step));
-      inside = frame.grey(p.x, p.y, &values[s]);
-    }
-    if (!inside) continue;
-    const double edge = arLocateEdge(values, kProfileSamples, step, kMinContrast);
+    const Point last = add(base, scale(outwardObs, reach));
+    if (!frame.holds(first) || !frame.holds(last)) continue;  // the frame is convex
+    double x = first.x, y = first.y;
+    for (int32_t s = 0; s < kProfileSamples; s++, x += dx, y += dy) values[s] = frame.level(x, y);
+    const double edge = arLocateEdge(values, kProfileSamples, step, 3 * kMinContrast);
     if (edge < 0) continue;
     points[found++] = add(onLine, idealOffset(distortion, onLine, scale(outwardObs, edge - reach)));
   }
