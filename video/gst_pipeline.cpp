@@ -295,8 +295,10 @@ class GstVideoSource : public VideoSource {
       if (ended_) return;
       ended_ = true;
     }
-    std::fprintf(stderr, "video: %s %s\n", plan_.what.c_str(),
-                 cause.empty() ? "ended" : ("stopped: " + cause).c_str());
+    // A recording read through ends as expected; only a failure is news there.
+    if (!cause.empty() || !config_.everyFrame)
+      std::fprintf(stderr, "video: %s %s\n", plan_.what.c_str(),
+                   cause.empty() ? "ended" : ("stopped: " + cause).c_str());
     frames_.finish();
   }
 

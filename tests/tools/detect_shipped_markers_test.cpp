@@ -10,7 +10,7 @@
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
 #include "tests/test_files.h"
-#include "tests/tools/pattern_tools_support.h"
+#include "tests/tools/tool_run.h"
 #include "tools/patterns/pattern_designs.h"
 
 namespace {
