@@ -1,6 +1,6 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
-# Adds a folder when it has a CMakeLists.txt, so that subsystems can land one at a time.
+# Adds a folder when it has a CMakeLists.txt.
 function(ar_add_subsystem dir)
   if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
