@@ -14,6 +14,7 @@
 #include "tests/tools/tool_run.h"
 #include "tools/detect/detection_records.h"
 #include "tools/detect/frame_drawing.h"
+#include "tools/detect/run_progress.h"
 
 namespace {
 
@@ -250,6 +251,22 @@ TEST_F(ArdetectOnSequence, BadInputFailsWithOneLineNamingTheFileAndTheCause) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.out, "") << c.arguments;
   }
+}
+
+TEST(Ardetect, ReadsTheConfiguredVideoSourceUntilTheFramesAsked) {
+  TempDir dir;
+  writeText(dir.file("demo.xml"), "<video><source type=\"demo\" motion=\"still\"/></video>");
+  const ToolRun run = runTool("detect/ardetect", "--frames 3 --config " + dir.file("demo.xml"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("reading the built-in demo scene"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("ardetect: 3 frames, 15 markers: flag 3, hook 3, moon 3, ring 3, rocket 3"), std::string::npos)
+      << run.err;
+}
+
+TEST(Ardetect, ProgressLineGivesFramesRateAndTimeLeft) {
+  EXPECT_EQ(RunProgress::line(1200, 15, 40, 100), "1200 frames, 80.0 frames/s, about 23 s left");
+  EXPECT_EQ(RunProgress::line(1, 2, 0, 0), "1 frame, 0.5 frames/s");
+  EXPECT_EQ(RunProgress::line(90, 3, 100, 100), "90 frames, 30.0 frames/s") << "nothing left at the end";
 }
 
 }  // namespace
