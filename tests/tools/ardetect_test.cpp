@@ -263,6 +263,23 @@ TEST(Ardetect, ReadsTheConfiguredVideoSourceUntilTheFramesAsked) {
       << run.err;
 }
 
+TEST(Ardetect, FramesTheDetectorRefusesAreSkippedWithOneLine) {
+  TempDir dir;
+  // A dark dot on every other pixel of every other row: 76800 separate spots.
+  SimImage dots;
+  dots.width = 640, dots.height = 480, dots.channels = 1;
+  for (int y = 0; y < 480; y++)
+    for (int x = 0; x < 640; x++) dots.pixels.push_back(x % 2 == 0 && y % 2 == 0 ? 0 : 255);
+  std::string error;
+  ASSERT_TRUE(simWritePng(dir.file("a.png"), dots, &error) && simWritePng(dir.file("b.png"), dots, &error)) << error;
+  const ToolRun run = runTool("detect/ardetect", dir.path());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, std::string(RecordWriter::csvHeader()) + "\n");
+  EXPECT_NE(run.err.find("frame 0 has more separate dark spots than the detector labels"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("frame 1 has"), std::string::npos) << "said once: " << run.err;
+  EXPECT_NE(run.err.find("2 frames, 0 markers, 2 skipped"), std::string::npos) << run.err;
+}
+
 TEST(Ardetect, ProgressLineGivesFramesRateAndTimeLeft) {
   EXPECT_EQ(RunProgress::line(1200, 15, 40, 100), "1200 frames, 80.0 frames/s, about 23 s left");
   EXPECT_EQ(RunProgress::line(1, 2, 0, 0), "1 frame, 0.5 frames/s");

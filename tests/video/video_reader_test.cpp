@@ -25,7 +25,7 @@ VideoConfig oneSource(VideoSourceType type, const std::string& file, int fps) {
 
 TEST(VideoReader, DeliversEveryFrameOfSequencesAndClipsInOrderWithTheirTimes) {
   TempDir dir;
-  const int count = 45;
+  const int count = 90;
   std::vector<Picture> pictures;
   for (int i = 0; i < count; i++) {
     pictures.push_back(makeQuadrantPicture(kW, kH, i));
@@ -52,8 +52,8 @@ TEST(VideoReader, DeliversEveryFrameOfSequencesAndClipsInOrderWithTheirTimes) {
       n++;
     }
     EXPECT_EQ(n, count) << line;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000))
-        << "not paced at the recorded rate (1.5 s)";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000))
+        << "not paced at the recorded rate (3 s)";
   }
   ArVideoReader single;
   std::string line;

@@ -274,17 +274,15 @@ class FrameReport {
     drawn_.push_back(drawn);
   }
 
-  // Writes the drawing of the frame when asked; false with *error on failure.
+  // Writes the drawing of the frame when asked and starts the next; false with *error on failure.
   bool draw(const uint8_t* bgra, const CameraParam& camera, long frame, std::string* error) {
+    std::vector<DrawnMarker> drawn;
+    drawn.swap(drawn_);
     if (options_.drawFolder.empty()) return true;
     char name[32];
     std::snprintf(name, sizeof name, "frame%06ld.png", frame);
-    const SimImage picture = drawDetections(bgra, camera, drawn_);
-    drawn_.clear();
-    return simWritePng(options_.drawFolder + "/" + name, picture, error);
+    return simWritePng(options_.drawFolder + "/" + name, drawDetections(bgra, camera, drawn), error);
   }
-
-  void clearDrawings() { drawn_.clear(); }
 
   // "5 markers: flag 1, hook 1, ..." for the closing line.
   std::string summary() const {
@@ -352,7 +350,7 @@ int run(const Options& o) {
   FrameReport report(o, entries);
   std::vector<DetectedMarker> markers;
   double seconds = 0;
-  long frame = 0;
+  long frame = 0, skipped = 0;
   int status = 0;
   for (; !gInterrupted && (o.frames == 0 || frame < o.frames); frame++) {
     const uint8_t* bgra = reader.next(&seconds);
@@ -362,8 +360,12 @@ int run(const Options& o) {
       const int used = search.findInPicture(bgra, o.detector, &markers);
       if (used > 1) std::fprintf(stderr, "ardetect: %s searched at 1/%d of its size\n", o.input.c_str(), used);
     } else if (!search.find(bgra, factor, o.detector, &markers)) {
-      status = failure("frame " + std::to_string(frame) + " of " + name + " could not be searched");
-      break;
+      // Frames fit the detector's size, so only a frame of too many dark spots is refused.
+      if (skipped++ == 0)
+        std::fprintf(stderr,
+                     "ardetect: frame %ld has more separate dark spots than the detector labels (32768); skipped, "
+                     "as are later such frames\n",
+                     frame);
     }
     for (const DetectedMarker& m : markers) report.add(m, frame, seconds, &writer);
     if (!report.draw(bgra, camera, frame, &error)) {
@@ -377,8 +379,9 @@ int run(const Options& o) {
   const bool written = std::fflush(out) == 0 && !std::ferror(out) && (!file || std::fclose(file.release()) == 0);
   if (!written && status == 0)
     status = failure((o.output.empty() ? std::string("standard output") : "\"" + o.output + "\"") + ": cannot write the records");
-  std::fprintf(stderr, "ardetect: %ld %s%s, %s\n", frame, frame == 1 ? "frame" : "frames",
-               gInterrupted ? " (interrupted)" : "", report.summary().c_str());
+  std::fprintf(stderr, "ardetect: %ld %s%s, %s%s\n", frame, frame == 1 ? "frame" : "frames",
+               gInterrupted ? " (interrupted)" : "", report.summary().c_str(),
+               skipped > 0 ? (", " + std::to_string(skipped) + " skipped").c_str() : "");
   return status;
 }
 
