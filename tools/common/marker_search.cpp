@@ -64,7 +64,7 @@ int largestArea(const std::vector<DetectedMarker>& markers) {
 
 int leastShrinkFactor(int width, int height) {
   int factor = 1;
-  while (static_cast<int64_t>(width / factor) * (height / factor) > kDetectorFramePixels) factor++;
+  while (static_cast<int64_t>(width / factor) * (height / factor) > kArMaxFramePixels) factor++;
   return factor;
 }
 
@@ -85,7 +85,7 @@ std::vector<uint8_t> bgraFromPicture(const SimImage& picture) {
 MarkerSearch::MarkerSearch(const CameraParam& camera) : camera_(camera) { arCameraParamSetCurrent(&camera_); }
 
 bool MarkerSearch::find(const uint8_t* bgra, int factor, const ArDetectorSettings& settings,
-                        std::vector<DetectedMarker>* out) {
+                        std::vector<DetectedMarker>* out, ArDetectionStats* stats) {
   out->clear();
   if (factor > 1) {
     shrinkBgra(bgra, camera_.xsize, camera_.ysize, factor, &shrunk_);
@@ -95,7 +95,7 @@ bool MarkerSearch::find(const uint8_t* bgra, int factor, const ArDetectorSetting
   arCameraParamSetCurrent(&working);
   DetectedMarker* markers = nullptr;
   int count = 0;
-  const bool ok = arDetectMarkers(bgra, settings, &markers, &count) >= 0;
+  const bool ok = arDetectMarkers(bgra, settings, &markers, &count, stats) >= 0;
   arCameraParamSetCurrent(&camera_);
   for (int i = 0; i < count; i++) {
     out->push_back(markers[i]);

@@ -11,10 +11,7 @@
 #include "detect/detection.h"
 #include "sim/sim_image.h"
 
-// Largest frame the detector takes, in pixels (its label image).
-constexpr int64_t kDetectorFramePixels = 1048576;
-
-// The least factor that brings a width x height frame within kDetectorFramePixels.
+// The least factor that brings a width x height frame within the detector's kArMaxFramePixels.
 int leastShrinkFactor(int width, int height);
 
 // BGRA frame, alpha 255, of a grey, RGB or RGBA picture (alpha composited over white).
@@ -28,8 +25,10 @@ class MarkerSearch {
   // The markers of one frame of the camera's size, found on the frame shrunk factor times
   // (1: as it is) with the camera resized to match, then given in the frame's own ideal pixels
   // (corners, edge lines, centre and area scaled back). The camera stays current afterwards, so
-  // arMarkerPose works on the results. false when the detector refused the frame.
-  bool find(const uint8_t* bgra, int factor, const ArDetectorSettings& settings, std::vector<DetectedMarker>* out);
+  // arMarkerPose works on the results. false when the detector refused the frame; *stats (when
+  // given) says why.
+  bool find(const uint8_t* bgra, int factor, const ArDetectorSettings& settings, std::vector<DetectedMarker>* out,
+            ArDetectionStats* stats = nullptr);
 
   // A single picture searched at every factor from the least one up to the one that leaves 64
   // pixels on its shorter side, each time without memory of the last: the results of the first

@@ -12,6 +12,7 @@
 
 #include "camera/camera_param.h"
 #include "detect/detection.h"
+#include "detect/detector_options.h"
 #include "pose/pose.h"
 #include "sim/sim_image.h"
 #include "tools/common/marker_search.h"
@@ -35,7 +36,7 @@ constexpr const char* kUsage =
     "size) and the patterns of Data/markerdata.mkd, so run it where Data/ is.\n"
     "\n"
     "  INPUT              a picture (.png, .jpg), a folder of pictures, a numbered sequence such\n"
-    "                     as shots/img%04d.png, or a video file; without INPUT, the video source\n"
+    "                     as shots/img%%04d.png, or a video file; without INPUT, the video source\n"
     "                     of the viewer's configuration (a camera or the demo scene)\n"
     "  --config FILE      read the video configuration FILE instead (default\n"
     "                     Data/WDM_camera_flipV.xml, used when there is no INPUT)\n"
@@ -43,11 +44,10 @@ constexpr const char* kUsage =
     "  --markers SET      marker table or folder of .patt files that names the patterns\n"
     "                     (default Data/markerdata.mkd; ids count the table's rows from 0)\n"
     "  --width W          marker width for a folder SET, in the pose's unit (default 80)\n"
-    "  --threshold N      dark where the mean of blue, green and red is at most N, 0..255\n"
-    "                     (default 100)\n"
+    "%s"
     "  --shrink N         search frames shrunk N times (default: as they are, or as little as\n"
-    "                     the detector's limit of 1048576 pixels needs; a single picture is also\n"
-    "                     searched smaller when nothing is identified, for markers too large)\n"
+    "                     the detector's pixel limit needs; a single picture is also searched\n"
+    "                     smaller when nothing is identified there, for markers too large)\n"
     "  --all              also report squares that match no pattern (id -1, no pose)\n"
     "  --no-memory        search every frame on its own; by default a marker missed in a frame\n"
     "                     is still reported for the next two, as the viewer's tracker does\n"
@@ -95,20 +95,6 @@ bool parsePositive(const char* text, double* out) {
   return true;
 }
 
-// The detector's options as command-line words. True when argv[*i] was one (then *i is moved
-// past its value); *error is set when its value is wrong.
-bool parseDetectorOption(int argc, char** argv, int* i, ArDetectorSettings* settings, std::string* error) {
-  if (std::strcmp(argv[*i], "--threshold") != 0) return false;
-  long value = 0;
-  if (*i + 1 >= argc || !parseInt(argv[*i + 1], 0, 255, &value)) {
-    *error = "--threshold needs a whole number from 0 to 255";
-    return true;
-  }
-  settings->threshold = static_cast<int>(value);
-  *i += 1;
-  return true;
-}
-
 struct Options {
   std::string input, config, camera = "Data/camera_para.dat", markers = "Data/markerdata.mkd";
   std::string output, drawFolder;
@@ -119,7 +105,7 @@ struct Options {
   bool all = false;
   bool memory = true;
   RecordFormat format = RecordFormat::Csv;
-  ArDetectorSettings detector;
+  ArDetectorOptions detector;
 };
 
 // 0 when the options were read, else the exit status (usage printed or error reported).
@@ -128,11 +114,13 @@ int parseOptions(int argc, char** argv, Options* o) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     std::string error;
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+    const int detectorOption = arParseDetectorOption(argc, argv, &i, &o->detector, &error);
+    if (detectorOption < 0) return usageError(error);
+    if (detectorOption > 0) {
+      --i;  // the loop moves past the option's last word
+    } else if (arg == "--help" || arg == "-h") {
+      std::printf(kUsage, arDetectorOptionsUsage());
       return -1;
-    } else if (parseDetectorOption(argc, argv, &i, &o->detector, &error)) {
-      if (!error.empty()) return usageError(error);
     } else if (arg == "--config" || arg == "--camera" || arg == "--markers" || arg == "--output" || arg == "--draw") {
       if (!hasValue) return usageError(arg + " needs a file name");
       std::string* target = arg == "--config" ? &o->config : arg == "--camera" ? &o->camera
@@ -343,7 +331,7 @@ int run(const Options& o) {
   const int factor = o.shrink > 0 ? static_cast<int>(o.shrink) : leastShrinkFactor(camera.xsize, camera.ysize);
   if (!still && factor > 1)
     std::fprintf(stderr, "ardetect: frames of %dx%d are searched at 1/%d of their size%s\n", camera.xsize,
-                 camera.ysize, factor, o.shrink > 0 ? "" : " (the detector takes at most 1048576 pixels)");
+                 camera.ysize, factor, o.shrink > 0 ? "" : " (larger than the detector takes)");
 
   std::signal(SIGINT, onInterrupt);
   RunProgress progress(stderr, reader.duration());
@@ -351,21 +339,18 @@ int run(const Options& o) {
   std::vector<DetectedMarker> markers;
   double seconds = 0;
   long frame = 0, skipped = 0;
+  ArDetectionStats stats;
   int status = 0;
   for (; !gInterrupted && (o.frames == 0 || frame < o.frames); frame++) {
     const uint8_t* bgra = reader.next(&seconds);
     if (!bgra) break;
     if (!o.memory) arResetMarkerHistory();
     if (still) {
-      const int used = search.findInPicture(bgra, o.detector, &markers);
+      const int used = search.findInPicture(bgra, o.detector.settings, &markers);
       if (used > 1) std::fprintf(stderr, "ardetect: %s searched at 1/%d of its size\n", o.input.c_str(), used);
-    } else if (!search.find(bgra, factor, o.detector, &markers)) {
-      // Frames fit the detector's size, so only a frame of too many dark spots is refused.
-      if (skipped++ == 0)
-        std::fprintf(stderr,
-                     "ardetect: frame %ld has more separate dark spots than the detector labels (32768); skipped, "
-                     "as are later such frames\n",
-                     frame);
+    } else if (!search.find(bgra, factor, o.detector.settings, &markers, &stats) && skipped++ == 0) {
+      std::fprintf(stderr, "ardetect: frame %ld skipped: %s; later frames the detector refuses are skipped too\n",
+                   frame, arDetectionProblemText(stats.problem));
     }
     for (const DetectedMarker& m : markers) report.add(m, frame, seconds, &writer);
     if (!report.draw(bgra, camera, frame, &error)) {
