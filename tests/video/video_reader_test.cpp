@@ -25,14 +25,15 @@ VideoConfig oneSource(VideoSourceType type, const std::string& file, int fps) {
 
 TEST(VideoReader, DeliversEveryFrameOfSequencesAndClipsInOrderWithTheirTimes) {
   TempDir dir;
-  const int count = 90;
+  // At 2 frames per second the recording lasts 10 s; read through, it takes a fraction of that.
+  const int count = 20, fps = 2;
   std::vector<Picture> pictures;
   for (int i = 0; i < count; i++) {
     pictures.push_back(makeQuadrantPicture(kW, kH, i));
     ASSERT_TRUE(writePng(dir.file("pic" + std::to_string(100 + i) + ".png"), pictures.back(), kW, kH));
   }
   std::string error;
-  ASSERT_TRUE(writeClip(dir.file("clip.avi"), pictures, kW, kH, 30, &error)) << error;
+  ASSERT_TRUE(writeClip(dir.file("clip.avi"), pictures, kW, kH, fps, &error)) << error;
   struct Case {
     VideoSourceType type;
     std::string file;
@@ -40,20 +41,19 @@ TEST(VideoReader, DeliversEveryFrameOfSequencesAndClipsInOrderWithTheirTimes) {
   for (const Case& c : cases) {
     ArVideoReader reader;
     std::string line;
-    ASSERT_TRUE(reader.open(oneSource(c.type, c.file, 30), "test", &line)) << line;
+    ASSERT_TRUE(reader.open(oneSource(c.type, c.file, fps), "test", &line)) << line;
     EXPECT_EQ(reader.width(), kW);
-    EXPECT_NEAR(reader.duration(), count / 30.0, 0.05) << line;
+    EXPECT_NEAR(reader.duration(), static_cast<double>(count) / fps, 0.05) << line;
     const auto start = std::chrono::steady_clock::now();
     int n = 0;
     double seconds = -1;
     while (const uint8_t* frame = reader.next(&seconds)) {
       EXPECT_EQ(readPictureIndex(frame, kW, kH), n) << line;
-      EXPECT_NEAR(seconds, n / 30.0, 1e-3) << line;
+      EXPECT_NEAR(seconds, static_cast<double>(n) / fps, 1e-3) << line;
       n++;
     }
     EXPECT_EQ(n, count) << line;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000))
-        << "not paced at the recorded rate (3 s)";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "not paced at the recorded rate";
   }
   ArVideoReader single;
   std::string line;
