@@ -1,5 +1,6 @@
 // ardetect: runs the detector on a picture, a picture sequence, a video file or the configured
 // video source and prints one record per marker per frame.
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
