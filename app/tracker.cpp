@@ -9,6 +9,7 @@
 #include "detect/detection.h"
 #include "pose/pose.h"
 #include "video/video.h"
+#include "video/video_config.h"
 
 namespace {
 
@@ -36,15 +37,16 @@ bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* 
   *failedRow = -1;
   int width = 0;
   int height = 0;
+  CameraParam stored;
   if (arVideoOpen(kVideoConfigFile) < 0) {
-    *failure = StartFailure::Video;
+    // The demo source cannot open without the camera file either; name the file, not the source.
+    *failure = arCameraParamRead(kCameraParamFile, 1, &stored) < 0 ? StartFailure::CameraFile : StartFailure::Video;
     return false;
   }
   if (arVideoInqSize(&width, &height) < 0) {
     *failure = StartFailure::VideoSize;
     return false;
   }
-  CameraParam stored;
   if (arCameraParamRead(kCameraParamFile, 1, &stored) < 0) {
     *failure = StartFailure::CameraFile;
     return false;
@@ -72,19 +74,21 @@ void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& 
     case StartFailure::None:
       return;
     case StartFailure::Video:
-      std::fprintf(stderr, "arviewer: cannot open the video source configured in %s\n", kVideoConfigFile);
+      std::fprintf(stderr, "arviewer: cannot open the video source configured in %s\n",
+                   arVideoConfigPath(kVideoConfigFile).c_str());
       return;
     case StartFailure::VideoSize:
       std::fprintf(stderr, "arviewer: the video source configured in %s reports no frame size\n",
-                   kVideoConfigFile);
+                   arVideoConfigPath(kVideoConfigFile).c_str());
       return;
     case StartFailure::CameraFile:
       std::fprintf(stderr, "arviewer: cannot read the camera parameter file %s (missing, unreadable or shorter than %d bytes)\n",
                    kCameraParamFile, kCameraParamFileRecordSize);
       return;
     case StartFailure::PatternFile:
-      std::fprintf(stderr, "arviewer: cannot load the pattern file \"%s\" named on row %d of %s\n",
-                   table.entries[failedRow].patternFile, failedRow + 1, kMarkerTableFile);
+      // Row i is on line i + 2 of the file: line 1 is the header.
+      std::fprintf(stderr, "arviewer: cannot load the pattern file \"%s\" named on line %d of %s\n",
+                   table.entries[failedRow].patternFile, failedRow + 2, kMarkerTableFile);
       return;
   }
 }
