@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "model/texture.h"
+#include "model/dib_raster.h"
 
 namespace {
 
