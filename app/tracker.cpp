@@ -6,10 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/scene.h"
-#include "camera/pose.h"
-#include "detect/marker_pipeline.h"
-#include "detect/pattern.h"
+#include "detect/detection.h"
+#include "pose/pose.h"
 #include "video/video.h"
 
 namespace {
@@ -102,9 +100,8 @@ bool grabFrame(TrackerState& state) {
   return arFindMarkers(state.frame, kDetectionThreshold, &state.markers, &state.markerCount) >= 0;
 }
 
-bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table) {
-  std::vector<VisibleMarker>& visible = sceneState().visible;
-  visible.clear();
+bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table, std::vector<VisibleMarker>* visible) {
+  visible->clear();
   state.anyVisible = false;
   for (int i = 0; i < state.markerCount; i++) {
     const DetectedMarker& marker = state.markers[i];
@@ -126,7 +123,7 @@ bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table) {
     // transform to draw with: skip it this frame.
     if (arMarkerPose(&marker, center, static_cast<double>(entry.width), v.transform) < 0.0) continue;
     if (!transformIsFinite(v.transform)) continue;
-    visible.push_back(v);
+    visible->push_back(v);
     state.anyVisible = true;
   }
   return state.anyVisible;

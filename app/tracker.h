@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/marker_table.h"
 #include "camera/camera_param.h"
@@ -60,7 +61,7 @@ void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& 
 // succeeded; with no new frame, sleeps 2 ms, releases with arVideoCapNext and returns false.
 bool grabFrame(TrackerState& state);
 
-// Refills the scene's visible list from state.markers: one VisibleMarker per detection whose id
-// matches a row's pattern id and whose pose could be estimated, in detection order. Returns
-// anyVisible.
-bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table);
+// Refills *visible (the scene's visible list) from state.markers: one VisibleMarker per detection
+// whose id matches a row's pattern id and whose pose could be estimated, in detection order.
+// Returns anyVisible.
+bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table, std::vector<VisibleMarker>* visible);

@@ -38,7 +38,7 @@ bool idleTick(int32_t nowMs) {
   TrackerState& state = trackerState();
   const auto start = std::chrono::steady_clock::now();
   if (!grabFrame(state)) return false;
-  updateVisibleMarkers(state, markerTable());
+  updateVisibleMarkers(state, markerTable(), &sceneState().visible);
   FrameStats& stats = frameStats();
   stats.trackedFrames++;
   stats.trackingSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -38,5 +38,10 @@ int arCameraParamResize(const CameraParam* source, int32_t xsize, int32_t ysize,
 // Writes the record to standard output in the diagnostic layout. Returns 0.
 int arCameraParamPrint(const CameraParam* param);
 
+// Why the record cannot serve as a camera, as a short phrase ("the camera matrix is singular"),
+// or null when it can: the image size is within 1 to 8192 pixels, every value is finite, the
+// distortion scale is positive and the left 3 x 3 block of the camera matrix is invertible.
+const char* arCameraParamProblem(const CameraParam* param);
+
 // Makes param the current camera: arCurrentCamera, arFrameWidth, arFrameHeight. Returns 0.
 int arCameraParamSetCurrent(const CameraParam* param);

@@ -1,5 +1,6 @@
 #include "detect/marker_history.h"
 
+#include "detect/detection.h"
 #include "detect/marker_history_internal.h"
 
 namespace {

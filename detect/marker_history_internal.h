@@ -4,5 +4,3 @@
 #include "detect/marker_history.h"
 
 const MarkerHistory* arMarkerHistoryView();
-// Forgets every remembered marker.
-void arResetMarkerHistory();

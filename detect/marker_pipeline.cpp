@@ -57,3 +57,7 @@ int arFindMarkers(const uint8_t* frame, int threshold, DetectedMarker** markers,
   *count = markerCount;
   return 0;
 }
+
+int arDetectMarkers(const uint8_t* frame, const ArDetectorSettings& settings, DetectedMarker** markers, int* count) {
+  return arFindMarkers(frame, settings.threshold, markers, count);
+}

@@ -2,16 +2,15 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
+#include "detect/pattern_file.h"
 #include "detect/pattern_internal.h"
 
 namespace {
 
 PatternStore gStore = {-1, {}, {}, {}};
 
-// Values beyond this magnitude are refused so that the inverted, mean-removed templates and
-// their products with a grid stay far inside integer range.
-constexpr long kMaxPatternValueMagnitude = 65536;
 constexpr double kFlatTemplateNorm = 1e-7;
 
 int32_t lowestFreeSlot() {
@@ -20,30 +19,22 @@ int32_t lowestFreeSlot() {
   return -1;
 }
 
-// Reads the 3072 values of a file into the slot's templates (inverted). False on a short or
-// malformed file.
-bool readTemplates(FILE* file, int32_t slot) {
-  for (int o = 0; o < 4; o++) {
-    int32_t* t = gStore.templates[slot][o];
-    for (int c = 0; c < 3; c++) {
-      for (int cell = 0; cell < kArPatternSize * kArPatternSize; cell++) {
-        long value = 0;
-        if (std::fscanf(file, "%ld", &value) != 1) return false;
-        if (value < -kMaxPatternValueMagnitude || value > kMaxPatternValueMagnitude) return false;
-        t[cell * 3 + c] = static_cast<int32_t>(255 - value);
-      }
-    }
-  }
-  return true;
+// Copies the file's values into the slot's templates, inverted.
+void fillTemplates(const std::vector<int>& values, int32_t slot) {
+  for (int o = 0; o < 4; o++)
+    for (int c = 0; c < 3; c++)
+      for (int r = 0; r < kArPatternGrid; r++)
+        for (int s = 0; s < kArPatternGrid; s++)
+          gStore.templates[slot][o][(r * kArPatternGrid + s) * 3 + c] = 255 - values[arPatternValueIndex(o, c, r, s)];
 }
 
 // Removes the mean (truncated toward zero) from one template and returns its norm.
 double centreTemplate(int32_t* t) {
   int64_t sum = 0;
-  for (int i = 0; i < kArPatternValues; i++) sum += t[i];
-  const int32_t mean = static_cast<int32_t>(sum / kArPatternValues);
+  for (int i = 0; i < kArPatternBlockValues; i++) sum += t[i];
+  const int32_t mean = static_cast<int32_t>(sum / kArPatternBlockValues);
   int64_t squares = 0;
-  for (int i = 0; i < kArPatternValues; i++) {
+  for (int i = 0; i < kArPatternBlockValues; i++) {
     t[i] -= mean;
     squares += static_cast<int64_t>(t[i]) * t[i];
   }
@@ -61,33 +52,33 @@ int arReadPatternFile(const char* filename) {
   const int32_t slot = lowestFreeSlot();
   if (slot < 0) return -1;
 
-  FILE* file = std::fopen(filename, "r");
-  if (!file) {
+  std::vector<int> values;
+  const ArPatternFileStatus status = arReadPatternValues(filename, &values, nullptr);
+  if (status == ArPatternFileStatus::CannotOpen) {
     std::printf("\"%s\" not found!!\n", filename);
     return -1;
   }
-  const bool complete = readTemplates(file, slot);
-  std::fclose(file);
-  if (!complete) {
+  if (status != ArPatternFileStatus::Ok) {
     std::printf("Pattern Data read error!!\n");
     return -1;
   }
+  fillTemplates(values, slot);
   for (int o = 0; o < 4; o++) gStore.norm[slot][o] = centreTemplate(gStore.templates[slot][o]);
   gStore.patternCount++;
   gStore.slotState[slot] = 1;
   return slot;
 }
 
-int arMatchPattern(const uint8_t grid[kArPatternValues], int32_t* id, int32_t* dir, double* cf) {
-  int32_t d[kArPatternValues];
+int arMatchPattern(const uint8_t grid[kArPatternBlockValues], int32_t* id, int32_t* dir, double* cf) {
+  int32_t d[kArPatternBlockValues];
   int32_t sum = 0;
-  for (int i = 0; i < kArPatternValues; i++) {
+  for (int i = 0; i < kArPatternBlockValues; i++) {
     d[i] = 255 - grid[i];
     sum += d[i];
   }
-  const int32_t mean = sum / kArPatternValues;
+  const int32_t mean = sum / kArPatternBlockValues;
   int32_t squares = 0;
-  for (int i = 0; i < kArPatternValues; i++) {
+  for (int i = 0; i < kArPatternBlockValues; i++) {
     d[i] -= mean;
     squares += d[i] * d[i];
   }
@@ -109,7 +100,7 @@ int arMatchPattern(const uint8_t grid[kArPatternValues], int32_t* id, int32_t* d
       // 64-bit so that out-of-range file values cannot overflow; for values 0 .. 255 the sum
       // stays below 768 * 255 * 255 and equals a 32-bit one.
       int64_t s = 0;
-      for (int i = 0; i < kArPatternValues; i++) s += static_cast<int64_t>(d[i]) * t[i];
+      for (int i = 0; i < kArPatternBlockValues; i++) s += static_cast<int64_t>(d[i]) * t[i];
       const double c = static_cast<double>(s) / gStore.norm[p][o] / power;
       if (c > best) {
         best = c;

@@ -5,5 +5,3 @@
 
 // The live store, read-only.
 const PatternStore* arPatternStoreView();
-// Returns the store to its start-up state (no pattern loaded, count -1).
-void arResetPatternStore();

@@ -34,7 +34,7 @@ struct Buffers {
 }  // namespace
 
 int32_t arSamplesPerAxis(int64_t squaredEdge) {
-  int32_t n = kArPatternSize;
+  int32_t n = kArPatternGrid;
   while (n < kMaxSamplesPerAxis && static_cast<int64_t>(n) * n < squaredEdge / 4) n *= 2;
   return n;
 }
@@ -65,7 +65,7 @@ int arSolveHomography(const double plane[4][2], const double image[4][2], double
 }
 
 int arSamplePattern(const uint8_t* frame, const int32_t* contourX, const int32_t* contourY,
-                    const int32_t cornerIndex[5], uint8_t grid[kArPatternValues]) {
+                    const int32_t cornerIndex[5], uint8_t grid[kArPatternBlockValues]) {
   double corners[4][2];
   for (int k = 0; k < 4; k++) {
     corners[k][0] = contourX[cornerIndex[k]];
@@ -78,8 +78,8 @@ int arSamplePattern(const uint8_t* frame, const int32_t* contourX, const int32_t
                                              squaredLength(corners[2], corners[3])));
   const int32_t ny = arSamplesPerAxis(std::max(squaredLength(corners[1], corners[2]),
                                              squaredLength(corners[3], corners[0])));
-  const int32_t kx = nx / kArPatternSize;
-  const int32_t ky = ny / kArPatternSize;
+  const int32_t kx = nx / kArPatternGrid;
+  const int32_t ky = ny / kArPatternGrid;
   const int32_t width = arFrameWidth;
   const int32_t height = arFrameHeight;
 
@@ -92,11 +92,11 @@ int arSamplePattern(const uint8_t* frame, const int32_t* contourX, const int32_t
     u3[i] = h[3] * u;
     u6[i] = h[6] * u;
   }
-  int32_t sums[kArPatternValues] = {};
+  int32_t sums[kArPatternBlockValues] = {};
   for (int32_t j = 0; j < ny; j++) {
     const double v = kInteriorStart + kInteriorSize * (j + 0.5) / ny;
     const double v1 = h[1] * v, v4 = h[4] * v, v7 = h[7] * v;
-    int32_t* rowSums = sums + (j / ky) * kArPatternSize * 3;
+    int32_t* rowSums = sums + (j / ky) * kArPatternGrid * 3;
     for (int32_t i = 0; i < nx; i++) {
       const double w = u6[i] + v7 + h[8];
       if (w == 0.0) return -1;
@@ -113,13 +113,13 @@ int arSamplePattern(const uint8_t* frame, const int32_t* contourX, const int32_t
     }
   }
   const uint32_t divisor = static_cast<uint32_t>(kx * ky);
-  for (int i = 0; i < kArPatternValues; i++) grid[i] = static_cast<uint8_t>(static_cast<uint32_t>(sums[i]) / divisor);
+  for (int i = 0; i < kArPatternBlockValues; i++) grid[i] = static_cast<uint8_t>(static_cast<uint32_t>(sums[i]) / divisor);
   return 0;
 }
 
 int arIdentifyPattern(const uint8_t* frame, const int32_t* contourX, const int32_t* contourY,
                       const int32_t cornerIndex[5], int32_t* id, int32_t* dir, double* cf) {
-  uint8_t grid[kArPatternValues];
+  uint8_t grid[kArPatternBlockValues];
   if (arSamplePattern(frame, contourX, contourY, cornerIndex, grid) < 0) {
     *id = -1;
     *dir = -1;

@@ -17,7 +17,7 @@ int arSolveHomography(const double plane[4][2], const double image[4][2], double
 // or 64 samples per axis, by edge length; samples outside the frame add nothing. 0, or -1 when
 // the mapping cannot be built or a sample has projective weight exactly 0.
 int arSamplePattern(const uint8_t* frame, const int32_t* contourX, const int32_t* contourY,
-                    const int32_t cornerIndex[5], uint8_t grid[kArPatternValues]);
+                    const int32_t cornerIndex[5], uint8_t grid[kArPatternBlockValues]);
 
 // Samples and matches one candidate. A failed sampling reports it unidentified (id -1, dir -1,
 // cf -1.0) and returns -1; otherwise the result of arMatchPattern and 0.

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "sim/pattern_file.h"
+#include "sim/pattern_picture.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ bool simLoadImage(const std::string& path, SimImage* out, std::string* error) {
 
 bool simPictureFromPatternFile(const std::string& path, SimImage* out, std::string* error) {
   std::vector<int> values;
-  if (!simReadPatternValues(path, &values, error)) return false;
+  if (arReadPatternValues(path, &values, error) != ArPatternFileStatus::Ok) return false;
   return simPictureFromPatternValues(values, out);
 }
 

@@ -16,7 +16,7 @@
 #include "detect/labeling.h"
 #include "detect/marker_pipeline.h"
 #include "detect/pattern.h"
-#include "sim/pattern_file.h"
+#include "sim/pattern_picture.h"
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
 

@@ -14,9 +14,9 @@
 #include <cstring>
 #include <vector>
 
-#include "camera/pose.h"
-#include "camera/pose_angles.h"
-#include "camera/pose_solve.h"
+#include "pose/pose.h"
+#include "pose/pose_angles.h"
+#include "pose/pose_solve.h"
 #include "tests/pose/pose_reference.h"
 #include "tests/pose/pose_test_support.h"
 

@@ -1,19 +1,28 @@
-// Feeds arbitrary bytes to the pattern file reader through a temporary file and, when a pattern
-// loads, matches a fixed grid against the store so that the templates are exercised too.
+// Feeds arbitrary bytes to the pattern file reader, both from text and through a temporary file
+// into the pattern store, and, when a pattern loads, matches a fixed grid against the store so
+// that the templates are exercised too. The two ways of reading must agree.
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "detect/pattern.h"
-#include "detect/pattern_internal.h"
 #include "fuzz/fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<int> values;
+  std::string error;
+  const ArPatternFileStatus parsed =
+      arParsePatternValues(std::string(reinterpret_cast<const char*>(data), size), "fuzz", &values, &error);
+  if (parsed == ArPatternFileStatus::Ok ? values.size() != 3072 : error.empty()) std::abort();
+
   FuzzInputFile file(data, size);
   arResetPatternStore();
   const int id = arReadPatternFile(file.path());
+  if ((id >= 0) != (parsed == ArPatternFileStatus::Ok)) std::abort();
   if (id >= 0) {
-    uint8_t grid[kArPatternValues];
-    for (int i = 0; i < kArPatternValues; i++) grid[i] = static_cast<uint8_t>(i * 37);
+    uint8_t grid[kArPatternBlockValues];
+    for (int i = 0; i < kArPatternBlockValues; i++) grid[i] = static_cast<uint8_t>(i * 37);
     int32_t match = 0, dir = 0;
     double cf = 0;
     arMatchPattern(grid, &match, &dir, &cf);

@@ -12,10 +12,7 @@
 
 #include "app/scene.h"
 #include "app/viewer_shell.h"
-#include "detect/marker_history_internal.h"
-#include "detect/marker_pipeline.h"
-#include "detect/pattern.h"
-#include "detect/pattern_internal.h"
+#include "detect/detection.h"
 #include "sim/sim_image.h"
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
@@ -78,13 +75,14 @@ class TrackerTest : public ::testing::Test {
       state_.bindings[i].entry = &table_.entries[i];
       ASSERT_GE(state_.bindings[i].patternId, 0);
     }
-    sceneState().visible.clear();
+    visible_.clear();
   }
   void detect(Scene& s) {
     ASSERT_EQ(arFindMarkers(s.frame.data(), kDetectionThreshold, &state_.markers, &state_.markerCount), 0);
   }
   MarkerTable table_;
   TrackerState state_;
+  std::vector<VisibleMarker> visible_;
 };
 
 // Two copies of one marker, a marker of another row, and a marker no row uses (ring, correlating
@@ -96,9 +94,9 @@ TEST_F(TrackerTest, MatchesDetectionsToRowsInDetectionOrder) {
                     {"ring", {520, 5, 0, 90, -110, 80}}});
   detect(s);
   ASSERT_EQ(state_.markerCount, 4);
-  EXPECT_TRUE(updateVisibleMarkers(state_, table_));
+  EXPECT_TRUE(updateVisibleMarkers(state_, table_, &visible_));
   EXPECT_TRUE(state_.anyVisible);
-  const std::vector<VisibleMarker>& visible = sceneState().visible;
+  const std::vector<VisibleMarker>& visible = visible_;
   ASSERT_EQ(visible.size(), 3u);
 
   std::vector<int> expectedRows;
@@ -121,8 +119,8 @@ TEST_F(TrackerTest, MatchesDetectionsToRowsInDetectionOrder) {
 TEST_F(TrackerTest, EachRowsCentreAndWidthReachThePose) {
   Scene s = render({{"hook", {500, 0, 0, 0, 0, 0}}});
   detect(s);
-  ASSERT_TRUE(updateVisibleMarkers(state_, table_));
-  const VisibleMarker& v = sceneState().visible.at(0);
+  ASSERT_TRUE(updateVisibleMarkers(state_, table_, &visible_));
+  const VisibleMarker& v = visible_.at(0);
   EXPECT_EQ(v.entryIndex, 0);
   const double(&t)[3][4] = s.truth[0].pose;
   for (int r = 0; r < 3; r++) {
@@ -133,23 +131,23 @@ TEST_F(TrackerTest, EachRowsCentreAndWidthReachThePose) {
 
   // Half the width: the same picture is taken to be half as far away.
   table_.entries[0].width = 40;
-  ASSERT_TRUE(updateVisibleMarkers(state_, table_));
-  EXPECT_NEAR(sceneState().visible.at(0).transform[2][3], 250, 0.02 * 250);
+  ASSERT_TRUE(updateVisibleMarkers(state_, table_, &visible_));
+  EXPECT_NEAR(visible_.at(0).transform[2][3], 250, 0.02 * 250);
 }
 
 TEST_F(TrackerTest, UnidentifiedAndUnknownMarkersAreSkipped) {
   Scene s = render({{"ring", {500, 10, 0, 0, 0, 0}}});
   detect(s);
   ASSERT_EQ(state_.markerCount, 1);
-  sceneState().visible.push_back(VisibleMarker{});
-  EXPECT_FALSE(updateVisibleMarkers(state_, table_));
+  visible_.push_back(VisibleMarker{});
+  EXPECT_FALSE(updateVisibleMarkers(state_, table_, &visible_));
   EXPECT_FALSE(state_.anyVisible);
-  EXPECT_TRUE(sceneState().visible.empty());
+  EXPECT_TRUE(visible_.empty());
 
   DetectedMarker unidentified = state_.markers[0];
   unidentified.id = -1;
   state_.markers = &unidentified;
-  EXPECT_FALSE(updateVisibleMarkers(state_, table_));
+  EXPECT_FALSE(updateVisibleMarkers(state_, table_, &visible_));
 }
 
 // A matched marker whose pose cannot be started is left out, never drawn with an unset transform.
@@ -160,9 +158,9 @@ TEST_F(TrackerTest, MarkerWithoutPoseIsSkippedForTheFrame) {
   degenerate.cf = 0.9;
   state_.markers = &degenerate;
   state_.markerCount = 1;
-  EXPECT_FALSE(updateVisibleMarkers(state_, table_));
+  EXPECT_FALSE(updateVisibleMarkers(state_, table_, &visible_));
   EXPECT_FALSE(state_.anyVisible);
-  EXPECT_TRUE(sceneState().visible.empty());
+  EXPECT_TRUE(visible_.empty());
 }
 
 TEST(StartTracking, RowsNamingTheSamePatternFileGetTheirOwnIds) {

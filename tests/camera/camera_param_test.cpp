@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -131,6 +132,35 @@ TEST(ShippedCamera, IsA640By480Webcam) {
   EXPECT_EQ(p.xsize, 640);
   EXPECT_EQ(p.ysize, 480);
   EXPECT_EQ(readBytes("Data/camera_para.dat").size(), 136u);
+  EXPECT_EQ(arCameraParamProblem(&p), nullptr);
+}
+
+TEST(CameraParamProblem, NamesEachUnusableRecord) {
+  const struct {
+    const char* name;
+    void (*spoil)(CameraParam&);
+    const char* problem;  // null: usable
+  } cases[] = {
+      {"sample", [](CameraParam&) {}, nullptr},
+      {"zero size", [](CameraParam& p) { p.xsize = p.ysize = 0; }, "the image size is outside 1 to 8192 pixels"},
+      {"too tall", [](CameraParam& p) { p.ysize = 8193; }, "the image size is outside 1 to 8192 pixels"},
+      {"nan focal length", [](CameraParam& p) { p.projection[0][0] = std::nan(""); },
+       "the camera matrix holds a value that is not a finite number"},
+      {"infinite translation", [](CameraParam& p) { p.projection[2][3] = HUGE_VAL; },
+       "the camera matrix holds a value that is not a finite number"},
+      {"nan coefficient", [](CameraParam& p) { p.distortion[2] = std::nan(""); },
+       "the distortion holds a value that is not a finite number"},
+      {"zero scale", [](CameraParam& p) { p.distortion[3] = 0; }, "the distortion scale is not positive"},
+      {"all zero", [](CameraParam& p) { p = CameraParam{640, 480, {}, {0, 0, 0, 1}}; }, "the camera matrix is singular"},
+      {"equal rows", [](CameraParam& p) { std::memcpy(p.projection[1], p.projection[0], sizeof p.projection[0]); },
+       "the camera matrix is singular"},
+  };
+  for (const auto& c : cases) {
+    CameraParam p = sampleCamera();
+    c.spoil(p);
+    const char* problem = arCameraParamProblem(&p);
+    EXPECT_STREQ(problem, c.problem) << c.name;
+  }
 }
 
 }  // namespace

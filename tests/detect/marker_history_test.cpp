@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "detect/detection.h"
 #include "detect/marker_history_internal.h"
 
 namespace {

@@ -27,8 +27,8 @@ std::string numbers(int count, int value) {
 
 // The grid a camera would deliver for an upright grey picture.
 std::vector<uint8_t> gridOf(const std::vector<uint8_t>& picture) {
-  std::vector<uint8_t> grid(kArPatternValues);
-  for (int i = 0; i < kArPatternValues; i++) grid[i] = picture[i / 3];
+  std::vector<uint8_t> grid(kArPatternBlockValues);
+  for (int i = 0; i < kArPatternBlockValues; i++) grid[i] = picture[i / 3];
   return grid;
 }
 
@@ -68,10 +68,10 @@ TEST_F(PatternStoreTest, TemplatesAreInvertedMeanFreeAndNumbersAfterTheLastIgnor
   ASSERT_EQ(loadPatternText(s.str()), 0);
   const PatternStore* store = arPatternStoreView();
   const int special = (3 * 16 + 5) * 3 + 1;
-  for (int i = 0; i < kArPatternValues; i++) ASSERT_EQ(store->templates[0][0][i], i == special ? -999 : 1) << i;
+  for (int i = 0; i < kArPatternBlockValues; i++) ASSERT_EQ(store->templates[0][0][i], i == special ? -999 : 1) << i;
   EXPECT_DOUBLE_EQ(store->norm[0][0], std::sqrt(767.0 + 999.0 * 999.0));
   EXPECT_EQ(store->norm[0][1], 1e-7);
-  for (int i = 0; i < kArPatternValues; i++) ASSERT_EQ(store->templates[0][1][i], 0) << i;
+  for (int i = 0; i < kArPatternBlockValues; i++) ASSERT_EQ(store->templates[0][1][i], 0) << i;
 }
 
 TEST_F(PatternStoreTest, EachOrientationIsMatchedWithFullConfidence) {
@@ -151,7 +151,7 @@ TEST(SolveHomography, MapsTheFourCornersAndRefusesDegenerateOnes) {
 }
 
 // The sampling loop written out directly, one sample at a time.
-bool referenceSample(const TestFrame& frame, const int32_t* x, const int32_t* y, uint8_t grid[kArPatternValues]) {
+bool referenceSample(const TestFrame& frame, const int32_t* x, const int32_t* y, uint8_t grid[kArPatternBlockValues]) {
   const double plane[4][2] = {{100, 100}, {110, 100}, {110, 110}, {100, 110}};
   double image[4][2], h[9];
   for (int k = 0; k < 4; k++) image[k][0] = x[k], image[k][1] = y[k];
@@ -162,7 +162,7 @@ bool referenceSample(const TestFrame& frame, const int32_t* x, const int32_t* y,
   };
   const int nx = arSamplesPerAxis(std::max(edge(0, 1), edge(2, 3))), ny = arSamplesPerAxis(std::max(edge(1, 2), edge(3, 0)));
   const int kx = nx / 16, ky = ny / 16;
-  int sums[kArPatternValues] = {};
+  int sums[kArPatternBlockValues] = {};
   for (int j = 0; j < ny; j++)
     for (int i = 0; i < nx; i++) {
       const double u = 102.5 + 5.0 * (i + 0.5) / nx, v = 102.5 + 5.0 * (j + 0.5) / ny;
@@ -174,7 +174,7 @@ bool referenceSample(const TestFrame& frame, const int32_t* x, const int32_t* y,
       if (px < 0 || px >= frame.width() || py < 0 || py >= frame.height()) continue;
       for (int c = 0; c < 3; c++) sums[((j / ky) * 16 + i / kx) * 3 + c] += frame.data()[(py * frame.width() + px) * 4 + c];
     }
-  for (int i = 0; i < kArPatternValues; i++) grid[i] = static_cast<uint8_t>(static_cast<unsigned>(sums[i]) / (kx * ky));
+  for (int i = 0; i < kArPatternBlockValues; i++) grid[i] = static_cast<uint8_t>(static_cast<unsigned>(sums[i]) / (kx * ky));
   return true;
 }
 
@@ -195,10 +195,10 @@ TEST(SamplePattern, SameGridAsTheDirectLoop) {
       x[k] = static_cast<int32_t>(cx + r * std::cos(a)), y[k] = static_cast<int32_t>(cy + r * std::sin(a));
     }
     x[4] = x[0], y[4] = y[0];
-    uint8_t got[kArPatternValues], want[kArPatternValues];
+    uint8_t got[kArPatternBlockValues], want[kArPatternBlockValues];
     const bool ok = referenceSample(frame, x, y, want);
     ASSERT_EQ(arSamplePattern(frame.data(), x, y, corner, got) == 0, ok);
-    for (int i = 0; ok && i < kArPatternValues; i++) ASSERT_EQ(got[i], want[i]) << i;
+    for (int i = 0; ok && i < kArPatternBlockValues; i++) ASSERT_EQ(got[i], want[i]) << i;
   }
 }
 

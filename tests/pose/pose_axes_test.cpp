@@ -1,10 +1,10 @@
-#include "camera/pose_axes.h"
+#include "pose/pose_axes.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "camera/pose_angles.h"
+#include "pose/pose_angles.h"
 #include "tests/pose/pose_test_support.h"
 
 namespace {

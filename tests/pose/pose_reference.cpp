@@ -1,6 +1,6 @@
 #include "tests/pose/pose_reference.h"
 
-#include "camera/pose_angles.h"
+#include "pose/pose_angles.h"
 
 double referencePoseRefineRotation(double rotation[3][3], const double translation[3],
                                    const double projection[3][4], const double model[][3],

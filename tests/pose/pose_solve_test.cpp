@@ -1,4 +1,4 @@
-#include "camera/pose_solve.h"
+#include "pose/pose_solve.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "camera/distortion.h"
-#include "camera/pose_angles.h"
+#include "pose/pose_angles.h"
 #include "tests/pose/pose_reference.h"
 #include "tests/pose/pose_test_support.h"
 

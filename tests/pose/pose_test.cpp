@@ -1,4 +1,4 @@
-#include "camera/pose.h"
+#include "pose/pose.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "camera/pose_solve.h"
+#include "pose/pose_solve.h"
 #include "tests/pose/pose_test_support.h"
 
 namespace {

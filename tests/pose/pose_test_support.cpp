@@ -20,16 +20,6 @@ void axisRotation(const double n[3], double angle, double r[3][3]) {
   std::memcpy(r, m, sizeof m);
 }
 
-CameraParam shippedCamera(bool lensDistortion) {
-  CameraParam camera = {};
-  if (arCameraParamRead("Data/camera_para.dat", 1, &camera) < 0) return camera;
-  if (!lensDistortion) {
-    camera.distortion[2] = 0.0;
-    camera.distortion[3] = 1.0;
-  }
-  return camera;
-}
-
 void testPose(double distance, double tiltDeg, double tiltAxisDeg, double spinDeg, double offsetX,
               double offsetY, double pose[3][4]) {
   const double frontal[3][3] = {{1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
@@ -90,15 +80,4 @@ void drawEdgeLines(DetectedMarker* marker) {
     marker->line[i][1] = -ex;
     marker->line[i][2] = -(ey * (s[0] + e[0]) - ex * (s[1] + e[1])) / 2;
   }
-}
-
-double rotationAngleDeg(const double a[3][4], const double b[3][4]) {
-  double trace = 0;
-  for (int i = 0; i < 3; i++)
-    for (int k = 0; k < 3; k++) trace += a[k][i] * b[k][i];
-  return std::acos(std::fmax(-1.0, std::fmin(1.0, (trace - 1) / 2))) / kDeg;
-}
-
-double translationDistance(const double a[3][4], const double b[3][4]) {
-  return std::hypot(a[0][3] - b[0][3], a[1][3] - b[1][3], a[2][3] - b[2][3]);
 }

@@ -6,11 +6,9 @@
 
 #include "camera/camera_param.h"
 #include "detect/detected_marker.h"
+#include "tests/support/marker_scenes.h"
 
 constexpr double kPi = 3.14159265358979323846;
-
-// The shipped 640 x 480 camera; with lensDistortion false its distortion is switched off.
-CameraParam shippedCamera(bool lensDistortion);
 
 // Frontal upright marker at distance, spun by spinDeg about its normal, tilted by tiltDeg about
 // the in-plane axis at tiltAxisDeg, and moved by (offsetX, offsetY) across the view.
@@ -32,9 +30,6 @@ DetectedMarker markerSeenAt(const CameraParam& camera, const double pose[3][4], 
 
 // Recomputes the four edge lines through the marker's vertices (after moving them).
 void drawEdgeLines(DetectedMarker* marker);
-
-double rotationAngleDeg(const double a[3][4], const double b[3][4]);
-double translationDistance(const double a[3][4], const double b[3][4]);
 
 inline bool sameBits(const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; }
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "sim/pattern_file.h"
+#include "sim/pattern_picture.h"
 #include "sim/sim_image.h"
 #include "tests/test_files.h"
 #include "tests/tools/pattern_tools_support.h"
@@ -29,7 +29,7 @@ TEST(PatternToolsCli, PictureToPatternToPrintedMarkerAndBackKeepsThePattern) {
   ASSERT_EQ(run.status, 0) << run.output;
   std::vector<int> original;
   std::string error;
-  ASSERT_TRUE(simReadPatternValues(patt, &original, &error)) << error;
+  ASSERT_TRUE(arReadPatternValues(patt, &original, &error) == ArPatternFileStatus::Ok) << error;
 
   // Printed from the pattern file and from the picture, both read back as the same pattern.
   for (const std::string& input : {patt, picture}) {
@@ -41,8 +41,8 @@ TEST(PatternToolsCli, PictureToPatternToPrintedMarkerAndBackKeepsThePattern) {
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("inside the black border"), std::string::npos);
     std::vector<int> again;
-    ASSERT_TRUE(simReadPatternValues(back, &again, &error)) << error;
-    for (int o = 0; o < 4; ++o) EXPECT_GT(patternCorrelation(original, o, again, o), 0.95) << input;
+    ASSERT_TRUE(arReadPatternValues(back, &again, &error) == ArPatternFileStatus::Ok) << error;
+    for (int o = 0; o < 4; ++o) EXPECT_GT(arPatternCorrelation(original, o, again, o), 0.95) << input;
   }
   const std::vector<unsigned char> svg = readBytes(dir.file("m.svg"));
   EXPECT_NE(std::string(svg.begin(), svg.end()).find("width=\"80mm\" height=\"80mm\""), std::string::npos);

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "sim/pattern_file.h"
+#include "sim/pattern_picture.h"
 #include "sim/sim_image.h"
 #include "tests/test_files.h"
 #include "tests/tools/pattern_tools_support.h"
@@ -15,7 +15,7 @@ namespace {
 std::vector<int> shippedPattern(const std::string& name) {
   std::vector<int> values;
   std::string error;
-  EXPECT_TRUE(simReadPatternValues("Data/patterns/" + name + ".patt", &values, &error)) << error;
+  EXPECT_TRUE(arReadPatternValues("Data/patterns/" + name + ".patt", &values, &error) == ArPatternFileStatus::Ok) << error;
   return values;
 }
 
@@ -41,7 +41,7 @@ TEST(ShippedPatterns, OrientationsOfOnePatternAreClearlyDifferent) {
     const std::vector<int> p = shippedPattern(name);
     ASSERT_EQ(p.size(), 3072u);
     for (int a = 0; a < 4; ++a)
-      for (int b = a + 1; b < 4; ++b) EXPECT_LT(patternCorrelation(p, a, p, b), 0.36) << name << " " << a << "/" << b;
+      for (int b = a + 1; b < 4; ++b) EXPECT_LT(arPatternCorrelation(p, a, p, b), 0.36) << name << " " << a << "/" << b;
   }
 }
 
@@ -52,7 +52,7 @@ TEST(ShippedPatterns, DifferentPatternsAreClearlyDifferentInEveryOrientation) {
       const std::vector<int> p = shippedPattern(names[i]), q = shippedPattern(names[j]);
       for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b)
-          EXPECT_LT(patternCorrelation(p, a, q, b), 0.3) << names[i] << " " << a << "/" << names[j] << " " << b;
+          EXPECT_LT(arPatternCorrelation(p, a, q, b), 0.3) << names[i] << " " << a << "/" << names[j] << " " << b;
     }
 }
 
@@ -73,7 +73,7 @@ TEST(ShippedPatterns, PrintableMarkersAreEightyMillimetresAndReadBackAsTheirPatt
     EXPECT_TRUE(found.wholeMarker);
     std::vector<int> back;
     simPatternValuesFromPicture(picture, &back);
-    EXPECT_GT(patternCorrelation(shippedPattern(name), 0, back, 0), 0.95) << name;
+    EXPECT_GT(arPatternCorrelation(shippedPattern(name), 0, back, 0), 0.95) << name;
   }
 }
 

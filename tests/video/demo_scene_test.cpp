@@ -11,9 +11,7 @@
 #include <map>
 
 #include "camera/distortion.h"
-#include "detect/marker_history.h"
-#include "detect/marker_pipeline.h"
-#include "detect/pattern.h"
+#include "detect/detection.h"
 #include "sim/sim_pose.h"
 #include "tests/video/capture_helpers.h"
 #include "tests/video/test_clips.h"
@@ -59,22 +57,13 @@ const std::map<std::string, int>& patternIds() {
   return ids;
 }
 
-// The detector remembers markers for a few frames; frames of an empty white wall clear that
-// memory, so each check sees only its own frame.
-void forgetHistory() {
-  std::vector<uint8_t> white(static_cast<size_t>(arFrameWidth) * arFrameHeight * 4, 255);
-  DetectedMarker* markers = nullptr;
-  int count = 0;
-  for (int i = 0; i < kArHistoryAgeLimit; i++) arFindMarkers(white.data(), 100, &markers, &count);
-}
-
 // How many scene markers the detector finds with their own pattern id, centred where the
 // scene puts them (within 4 pixels).
 int detectedMarkers(const DemoScene& scene, const std::vector<DemoSceneMarker>& placed, const uint8_t* frame,
                     std::string* missing) {
   arCameraParamSetCurrent(&scene.camera());
   patternIds();
-  forgetHistory();
+  arResetMarkerHistory();
   DetectedMarker* markers = nullptr;
   int count = 0;
   if (arFindMarkers(frame, 100, &markers, &count) != 0) return -1;
@@ -219,7 +208,7 @@ TEST_F(DemoCapture, ShippedConfigurationFallsBackToTheDemoWithoutACamera) {
   DemoScene scene = loadScene();
   arCameraParamSetCurrent(&scene.camera());
   patternIds();
-  forgetHistory();
+  arResetMarkerHistory();
   DetectedMarker* markers = nullptr;
   int count = 0;
   ASSERT_EQ(arFindMarkers(frame, 100, &markers, &count), 0);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "sim/pattern_file.h"
+#include "sim/pattern_picture.h"
 #include "sim/sim_image.h"
 #include "tools/patterns/marker_image.h"
 #include "tools/patterns/printable_marker.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/pattern_file.h"
+#include "sim/pattern_picture.h"
 
 namespace {
 
@@ -183,7 +183,7 @@ bool patternPictureFromImage(const SimImage& image, MarkerImageKind kind, SimIma
   MarkerInterior interior;
   if (!findMarkerInterior(image, kind, &interior, cause)) return false;
   *picture = resampleRegion(image, interior.x0, interior.y0, interior.x1, interior.y1,
-                            kPatternGrid, kPatternGrid);
+                            kArPatternGrid, kArPatternGrid);
   if (found) *found = interior;
   const auto [low, high] = std::minmax_element(picture->pixels.begin(), picture->pixels.end());
   if (*low == *high) {

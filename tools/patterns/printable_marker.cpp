@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "sim/pattern_file.h"
+#include "sim/pattern_picture.h"
 #include "tools/patterns/marker_image.h"
 
 #pragma GCC diagnostic push
@@ -116,9 +116,9 @@ bool makePrintableMarker(const SimImage& interior, const PrintOptions& options, 
 }
 
 std::string printableMarkerSvg(const SimImage& picture16, const PrintOptions& options) {
-  if (picture16.width != kPatternGrid || picture16.height != kPatternGrid || picture16.channels != 3) return "";
+  if (picture16.width != kArPatternGrid || picture16.height != kArPatternGrid || picture16.channels != 3) return "";
   const double size = options.sizeMm, margin = options.marginMm, page = size + 2 * margin;
-  const double cell = size / 2 / kPatternGrid, inner = margin + size / 4;
+  const double cell = size / 2 / kArPatternGrid, inner = margin + size / 4;
   char line[256];
   std::string svg;
   std::snprintf(line, sizeof line,
@@ -131,9 +131,9 @@ std::string printableMarkerSvg(const SimImage& picture16, const PrintOptions& op
   std::snprintf(line, sizeof line, "<rect x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\" fill=\"#000000\"/>\n",
                 margin, margin, size, size);
   svg += line;
-  for (int r = 0; r < kPatternGrid; ++r)
-    for (int s = 0; s < kPatternGrid; ++s) {
-      const uint8_t* p = &picture16.pixels[(r * kPatternGrid + s) * 3];
+  for (int r = 0; r < kArPatternGrid; ++r)
+    for (int s = 0; s < kArPatternGrid; ++s) {
+      const uint8_t* p = &picture16.pixels[(r * kArPatternGrid + s) * 3];
       std::snprintf(line, sizeof line,
                     "<rect x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\" fill=\"#%02x%02x%02x\"/>\n",
                     inner + s * cell, inner + r * cell, cell, cell, p[0], p[1], p[2]);

@@ -1,4 +1,4 @@
-#include "camera/pose_axes.h"
+#include "pose/pose_axes.h"
 
 #include <cmath>
 #include <utility>

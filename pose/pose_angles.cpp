@@ -1,4 +1,4 @@
-#include "camera/pose_angles.h"
+#include "pose/pose_angles.h"
 
 #include <cmath>
 

@@ -1,11 +1,11 @@
-#include "camera/pose.h"
+#include "pose/pose.h"
 
 #include <cmath>
 #include <cstring>
 
 #include "camera/camera_param.h"
-#include "camera/pose_axes.h"
-#include "camera/pose_solve.h"
+#include "pose/pose_axes.h"
+#include "pose/pose_solve.h"
 
 namespace {
 

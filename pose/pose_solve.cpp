@@ -1,4 +1,4 @@
-#include "camera/pose_solve.h"
+#include "pose/pose_solve.h"
 
 #include <cmath>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "camera/distortion.h"
 #include "camera/matrix.h"
-#include "camera/pose_angles.h"
+#include "pose/pose_angles.h"
 
 namespace {
 
