@@ -21,9 +21,9 @@ struct GroupFill {
 class FillPass : public ModelWalk {
  public:
   FillPass(const uint8_t* bytes, size_t size, const char* texturePrefix, const CRefVector<CGroup*>& groups,
-           CRefVector<CMaterial*>* materials, const ModelDamageSink& sink)
+           CRefVector<CMaterial*>* materials, CTextureCache* textures, const ModelDamageSink& sink)
       : ModelWalk(bytes, size, sink), texturePrefix_(texturePrefix), groups_(groups), materials_(*materials),
-        fill_(groups.size()) {}
+        textures_(textures), fill_(groups.size()) {}
 
  private:
   bool VertexList(const ChunkHeader& h, uint16_t n) override {
@@ -228,7 +228,11 @@ class FillPass : public ModelWalk {
       return;
     }
     if (material->m_texture.m_id != 0) return;  // a material keeps its first texture
-    material->m_texture.Load(path.c_str());      // reports its own failures
+    // Both report their own failures.
+    if (textures_ != nullptr)
+      textures_->Assign(&material->m_texture, path);
+    else
+      material->m_texture.Load(path.c_str());
   }
 
   void Finish() override {
@@ -278,6 +282,7 @@ class FillPass : public ModelWalk {
   const char* texturePrefix_;
   const CRefVector<CGroup*>& groups_;
   CRefVector<CMaterial*>& materials_;
+  CTextureCache* textures_;          // null: every material loads its own texture
   std::vector<GroupFill> fill_;      // one per group of the counting pass
   size_t nextGroup_ = 0;             // group that the next vertex list fills
   CGroup* current_ = nullptr;        // group of the last vertex list, null before the first
@@ -290,8 +295,9 @@ class FillPass : public ModelWalk {
 
 std::vector<ModelDamage> FillModelChunks(const uint8_t* bytes, size_t size, const char* texturePrefix,
                                          const CRefVector<CGroup*>& groups, CRefVector<CMaterial*>* materials,
-                                         const ModelDamageSink& sink) {
-  return FillPass(bytes, size, texturePrefix != nullptr ? texturePrefix : "", groups, materials, sink).Run();
+                                         CTextureCache* textures, const ModelDamageSink& sink) {
+  return FillPass(bytes, size, texturePrefix != nullptr ? texturePrefix : "", groups, materials, textures, sink)
+      .Run();
 }
 
 bool FormTexturePath(const char* prefix, const std::string& mapName, std::string* path) {

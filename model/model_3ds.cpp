@@ -17,20 +17,21 @@ void C3DSMaxModel::Clear() {
   m_damage.clear();
 }
 
-bool C3DSMaxModel::Load(const char* modelPath, const char* texturePrefix) {
+bool C3DSMaxModel::Load(const char* modelPath, const char* texturePrefix, CTextureCache* textures) {
   Clear();
   if (!ScanCounts(modelPath)) return false;
   if (!AllocateGroups(modelPath)) return false;
-  return ReadChunks(modelPath, texturePrefix);
+  return ReadChunks(modelPath, texturePrefix, textures);
 }
 
 bool C3DSMaxModel::ScanCounts(const char* modelPath) {
   std::vector<uint8_t> bytes;
   std::string error;
   if (!ReadFileBytes(modelPath, &bytes, &error)) {
-    std::printf("model: cannot read %s: %s\n", modelPath, error.c_str());
+    std::fprintf(stderr, "model: cannot read %s: %s\n", modelPath, error.c_str());
     return false;
   }
+  if (bytes.empty()) std::fprintf(stderr, "model: %s: the file is empty; there is nothing to draw\n", modelPath);
   ScanCounts(bytes.data(), bytes.size(), modelPath);
   return true;
 }
@@ -40,7 +41,7 @@ void C3DSMaxModel::ScanCounts(const uint8_t* bytes, size_t size, const char* fil
   // memory is the counting pass's own.
   CountModelChunks(bytes, size, &m_groups, [&](const ModelDamage& d) {
     if (d.kind != ModelDamageKind::kOutOfMemory) return;
-    PrintModelDamage(d, fileName, stdout);
+    PrintModelDamage(d, fileName, stderr);
     m_damage.push_back(d);
   });
   m_nGroups = static_cast<uint32_t>(m_groups.size());
@@ -50,8 +51,8 @@ bool C3DSMaxModel::AllocateGroups(const char* fileName) {
   for (uint32_t j = 0; j < m_nGroups; j++) {
     CGroup* group = m_groups[j];
     if (!group->Allocate()) {
-      std::printf("model: %s: out of memory for mesh %u (%u vertices, %u faces); the model is left empty\n",
-                  fileName, j, group->m_nVertices, group->m_nFaces);
+      std::fprintf(stderr, "model: %s: out of memory for mesh %u (%u vertices, %u faces); the model is left empty\n",
+                   fileName, j, group->m_nVertices, group->m_nFaces);
       Clear();
       return false;
     }
@@ -59,22 +60,24 @@ bool C3DSMaxModel::AllocateGroups(const char* fileName) {
   return true;
 }
 
-bool C3DSMaxModel::ReadChunks(const char* modelPath, const char* texturePrefix) {
+bool C3DSMaxModel::ReadChunks(const char* modelPath, const char* texturePrefix, CTextureCache* textures) {
   std::vector<uint8_t> bytes;
   std::string error;
   if (!ReadFileBytes(modelPath, &bytes, &error)) {
     // The groups' faces were never linked: nothing of them may be drawn.
-    std::printf("model: cannot read %s a second time: %s; the model is left empty\n", modelPath, error.c_str());
+    std::fprintf(stderr, "model: cannot read %s a second time: %s; the model is left empty\n", modelPath,
+                 error.c_str());
     Clear();
     return false;
   }
-  ReadChunks(bytes.data(), bytes.size(), modelPath, texturePrefix);
+  ReadChunks(bytes.data(), bytes.size(), modelPath, texturePrefix, textures);
   return true;
 }
 
-void C3DSMaxModel::ReadChunks(const uint8_t* bytes, size_t size, const char* fileName, const char* texturePrefix) {
-  FillModelChunks(bytes, size, texturePrefix, m_groups, &m_materials, [&](const ModelDamage& d) {
-    PrintModelDamage(d, fileName, stdout);
+void C3DSMaxModel::ReadChunks(const uint8_t* bytes, size_t size, const char* fileName, const char* texturePrefix,
+                              CTextureCache* textures) {
+  FillModelChunks(bytes, size, texturePrefix, m_groups, &m_materials, textures, [&](const ModelDamage& d) {
+    PrintModelDamage(d, fileName, stderr);
     m_damage.push_back(d);
   });
 }

@@ -10,6 +10,7 @@
 #include "model/mesh_group.h"
 #include "model/model_damage.h"
 #include "model/ref_vector.h"
+#include "model/texture_cache.h"
 
 class C3DSMaxModel {
  public:
@@ -21,12 +22,14 @@ class C3DSMaxModel {
   C3DSMaxModel& operator=(const C3DSMaxModel&) = delete;
 
   // Reads the model file at modelPath; texture file names inside it are read from
-  // texturePrefix immediately followed by the name ("Data/models/house/" + "walls.bmp").
-  // Needs a current OpenGL context for the textures. False when the file cannot be read (the
-  // model is then empty). Damaged content is kept in m_damage and reported on standard output,
-  // one line per problem naming the file; the model keeps what was read soundly and the result
-  // stays true. Whatever the result, the model is safe to draw and to delete.
-  bool Load(const char* modelPath, const char* texturePrefix);
+  // texturePrefix immediately followed by the name ("Data/models/house/" + "walls.bmp"), each
+  // material on its own or, with textures, shared with every model loaded through the same
+  // cache. Needs a current OpenGL context for the textures. False when the file cannot be read
+  // (the model is then empty). An empty file and damaged content are reported on standard
+  // error, one line per problem naming the file, and damage is kept in m_damage; the model
+  // keeps what was read soundly and the result stays true. Whatever the result, the model is
+  // safe to draw and to delete.
+  bool Load(const char* modelPath, const char* texturePrefix, CTextureCache* textures = nullptr);
 
   // The counting pass: appends one group per vertex list with its vertex and face counts and
   // sets m_nGroups. False when the file cannot be read.
@@ -41,9 +44,10 @@ class C3DSMaxModel {
   // The filling pass over groups allocated after ScanCounts: vertices, faces, materials and
   // textures, then linking and normals. False when the file cannot be read; the model is then
   // emptied so that nothing unlinked is ever drawn.
-  bool ReadChunks(const char* modelPath, const char* texturePrefix);
+  bool ReadChunks(const char* modelPath, const char* texturePrefix, CTextureCache* textures = nullptr);
   // The same over bytes already read; fileName names them in messages.
-  void ReadChunks(const uint8_t* bytes, size_t size, const char* fileName, const char* texturePrefix);
+  void ReadChunks(const uint8_t* bytes, size_t size, const char* fileName, const char* texturePrefix,
+                  CTextureCache* textures = nullptr);
 
   // The first material, in file order, whose name equals name byte for byte; null if none.
   CMaterial* FindMaterial(const char* name) const;

@@ -117,9 +117,9 @@ struct Loaded {
 inline Loaded load(C3DSMaxModel& model, const TempDir& dir, const std::vector<uint8_t>& bytes,
                    const std::string& prefix = "") {
   writeBytes(dir.file("m.3ds"), bytes);
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   const bool ok = model.Load(dir.file("m.3ds").c_str(), prefix.c_str());
-  return {ok, testing::internal::GetCapturedStdout()};
+  return {ok, testing::internal::GetCapturedStderr()};
 }
 
 }  // namespace testfiles

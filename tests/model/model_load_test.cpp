@@ -58,18 +58,25 @@ TEST(ModelLoad, ExampleFileOf183BytesLoadsAsDescribed) {
   EXPECT_TRUE(editorOnly.m_damage.empty());
 }
 
-TEST(ModelLoad, MissingFileOrFolderFailsWithOneLineAndAnEmptyModel) {
+// A missing file or a folder fails the load; an empty file loads nothing. Each says so once.
+TEST(ModelLoad, MissingEmptyOrFolderGivesOneLineAndAnEmptyModel) {
   TempDir dir;
-  for (const std::string& path : {dir.file("nothing-here.3ds"), dir.path()}) {
+  writeText(dir.file("empty.3ds"), "");
+  const struct {
+    std::string path, line;
+    bool ok;
+  } cases[] = {{dir.file("nothing-here.3ds"),
+                "cannot read " + dir.file("nothing-here.3ds") + ": No such file or directory", false},
+               {dir.path(), "cannot read " + dir.path() + ": Is a directory", false},
+               {dir.file("empty.3ds"), dir.file("empty.3ds") + ": the file is empty; there is nothing to draw", true}};
+  for (const auto& c : cases) {
     C3DSMaxModel model;
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(model.Load(path.c_str(), ""));
-    const std::string out = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(model.Load(c.path.c_str(), ""), c.ok);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "model: " + c.line + "\n");
     EXPECT_EQ(model.m_nGroups, 0u);
     EXPECT_TRUE(model.m_groups.empty());
     EXPECT_TRUE(model.m_materials.empty());
-    const char* cause = path == dir.path() ? "Is a directory" : "No such file or directory";
-    EXPECT_EQ(out, "model: cannot read " + path + ": " + cause + "\n");
   }
 }
 

@@ -88,7 +88,8 @@ TEST(ModelDamaged, EachProblemIsReportedByKindAndWhatWasSoundStays) {
        }},
       {"damaged material parts and an overcounted list",
        [](ChunkWriter& w) {
-         chunk(w, chunk3ds::kMaterial, [&] { w.SetLength(chunk(w, chunk3ds::kMaterialName, [&] { w.String("a"); }), 500); });
+         chunk(w, chunk3ds::kMaterial,
+               [&] { w.SetLength(chunk(w, chunk3ds::kMaterialName, [&] { w.String("a"); }), 500); });
          chunk(w, chunk3ds::kMaterial, [&] { chunk(w, chunk3ds::kDiffuse, [&] { w.U8(7); }); });
          chunk(w, chunk3ds::kMaterial, [&] { w.SetLength(chunk(w, chunk3ds::kAmbient, [] {}), 2); });
          chunk(w, chunk3ds::kMaterial, [&] { w.U16(chunk3ds::kMaterialName), w.U16(6), w.U8(0); });  // 5 bytes
@@ -113,7 +114,8 @@ TEST(ModelDamaged, EachProblemIsReportedByKindAndWhatWasSoundStays) {
        },
        {K::kFaceMaterialUnended, K::kFaceMaterialCut},
        {1}},
-      {"a list too short for its count", [](ChunkWriter& w) { chunk(w, chunk3ds::kFaceList, [&] { w.U8(1); }); },
+      {"a list too short for its count",
+       [](ChunkWriter& w) { chunk(w, chunk3ds::kFaceList, [&] { w.U8(1); }); },
        {K::kListTooShort},
        {}},
       {"an object name without its end",
@@ -175,11 +177,11 @@ TEST(ModelDamaged, FileThatChangesBetweenThePassesNeverOverrunsTheGroups) {
   for (const ChangeCase& c : cases) {
     const auto first = testfiles::wrapped(c.first.bytes()), second = testfiles::wrapped(c.second.bytes());
     C3DSMaxModel model;
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     model.ScanCounts(first.data(), first.size(), "f.3ds");
     EXPECT_TRUE(model.AllocateGroups("f.3ds"));
     model.ReadChunks(second.data(), second.size(), "f.3ds", "");
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     EXPECT_EQ(testfiles::kinds(model), std::vector<K>{c.kind});
     ASSERT_EQ(model.m_nGroups, c.faces.size());
     for (uint32_t j = 0; j < model.m_nGroups; j++) EXPECT_EQ(model.m_groups[j]->m_nFaces, c.faces[j]);
@@ -195,9 +197,9 @@ TEST(ModelDamaged, FillingPassThatCannotOpenTheFileLeavesAnEmptyModel) {
   ASSERT_TRUE(model.AllocateGroups(path.c_str()));
   ASSERT_EQ(model.m_nGroups, 1u);
   std::remove(path.c_str());
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(model.ReadChunks(path.c_str(), ""));
-  testing::internal::GetCapturedStdout();
+  testing::internal::GetCapturedStderr();
   EXPECT_EQ(model.m_nGroups, 0u);
   EXPECT_TRUE(model.m_groups.empty());
 }
@@ -212,7 +214,8 @@ TEST(ModelDamaged, LoadingPrintsEachEntryOnOneLineNamingTheFile) {
   const auto result = testfiles::load(model, dir, testfiles::wrapped(w.bytes()));
   ASSERT_EQ(model.m_damage.size(), 3u);
   std::string lines;
-  for (const ModelDamage& d : model.m_damage) lines += "model: " + dir.file("m.3ds") + ": " + DescribeModelDamage(d) + "\n";
+  for (const ModelDamage& d : model.m_damage)
+    lines += "model: " + dir.file("m.3ds") + ": " + DescribeModelDamage(d) + "\n";
   EXPECT_EQ(result.output, lines);
 }
 
