@@ -11,6 +11,7 @@
 #include "app/scene.h"
 #include "app/tracker.h"
 #include "gl/background.h"
+#include "gl/exit_leak_check.h"
 #include "gl/projection.h"
 #include "video/video.h"
 
@@ -107,6 +108,7 @@ void quitProgram() {
   arVideoCapStop();
   arVideoClose();
   reportFrameStats(frameStats(), stderr);
+  arglCheckLeaksNow();
   std::exit(0);
 }
 
@@ -120,6 +122,7 @@ int runViewer(int argc, char** argv) {
   int failedRow;
   if (!startTracking(state, table, &failure, &failedRow)) {
     reportStartFailure(failure, failedRow, table);
+    arglCheckLeaksNow();
     return 1;
   }
 
@@ -130,7 +133,7 @@ int runViewer(int argc, char** argv) {
 
   SceneState& scene = sceneState();
   std::atexit(releaseModelsAtExit);
-  for (int i = 0; i < table.count; i++) loadModel(scene, i, table.entries[i].modelPath, table.entries[i].texturePrefix);
+  loadModels(scene, table);
 
   state.background = arglCreateBackground();
   glEnable(GL_DEPTH_TEST);
