@@ -13,7 +13,7 @@
 namespace {
 
 // Why the camera file's record cannot serve, from the last startTracking; null when it can.
-const char* cameraProblem = nullptr;
+const char* gCameraProblem = nullptr;
 
 bool transformIsFinite(const double t[3][4]) {
   for (int r = 0; r < 3; r++)
@@ -52,8 +52,8 @@ bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* 
     *failure = StartFailure::CameraFile;
     return false;
   }
-  cameraProblem = arCameraParamProblem(&stored);
-  if (cameraProblem != nullptr) {
+  gCameraProblem = arCameraParamProblem(&stored);
+  if (gCameraProblem != nullptr) {
     *failure = StartFailure::CameraValues;
     return false;
   }
@@ -99,7 +99,7 @@ void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& 
       return;
     case StartFailure::CameraValues:
       std::fprintf(stderr, "arviewer: the camera parameter file %s cannot be used: %s\n", kCameraParamFile,
-                   cameraProblem != nullptr ? cameraProblem : "its values are not usable");
+                   gCameraProblem != nullptr ? gCameraProblem : "its values are not usable");
       return;
     case StartFailure::PatternFile:
       std::fprintf(stderr, "arviewer: cannot load the pattern file \"%s\" named on row %d of %s\n",

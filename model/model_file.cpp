@@ -2,13 +2,11 @@
 
 #include <strings.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "model/assimp_model_internal.h"
-#include "model/file_bytes.h"
 #include "model/model_3ds.h"
 
 namespace {
@@ -23,14 +21,17 @@ bool is3dsFile(const char* path) {
 bool arLoadModelFile(C3DSMaxModel* model, const char* modelPath, const char* texturePrefix, CTextureCache* textures) {
   if (is3dsFile(modelPath)) return model->Load(modelPath, texturePrefix, textures);
   model->Clear();
-  // The file's own messages first, in the same words as for a 3DS file.
-  std::vector<uint8_t> bytes;
-  std::string error;
-  if (!ReadFileBytes(modelPath, &bytes, &error)) {
-    std::fprintf(stderr, "model: cannot read %s: %s\n", modelPath, error.c_str());
+  // A missing, unreadable or empty file is named in the same words as a 3DS file would be.
+  FILE* file = std::fopen(modelPath, "rb");
+  const int first = file != nullptr ? std::fgetc(file) : EOF;
+  const bool readError = file == nullptr || std::ferror(file) != 0;
+  const int cause = errno;
+  if (file != nullptr) std::fclose(file);
+  if (readError) {
+    std::fprintf(stderr, "model: cannot read %s: %s\n", modelPath, std::strerror(cause));
     return false;
   }
-  if (bytes.empty()) {
+  if (first == EOF) {
     std::fprintf(stderr, "model: %s: the file is empty; there is nothing to draw\n", modelPath);
     return false;
   }

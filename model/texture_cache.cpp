@@ -16,8 +16,10 @@ void CTextureCache::Assign(CTexture* texture, const std::string& path) {
   std::string file = path;
   if (!std::filesystem::exists(path, ec)) {
     const std::string other = FindFileIgnoringCase(path);
-    if (!other.empty() && spellingsSaid_.insert(path).second) SayFoundIgnoringCase(path, other);
-    if (!other.empty()) file = other;
+    if (!other.empty()) {
+      if (spellingsSaid_.insert(path).second) SayFoundIgnoringCase(path, other);
+      file = other;
+    }
   }
   bool added = false;
   std::shared_ptr<CTexture>& shared = Entry(file, &added);
