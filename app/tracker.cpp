@@ -57,6 +57,7 @@ bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* 
     *failure = StartFailure::CameraValues;
     return false;
   }
+  warnIfAspectDiffers(stored, width, height);
   arCameraParamResize(&stored, width, height, &state.camera);
   arCameraParamPrint(&state.camera);
   arCameraParamSetCurrent(&state.camera);
@@ -117,7 +118,28 @@ bool grabFrame(TrackerState& state) {
     arVideoCapNext();
     return false;
   }
-  return arFindMarkers(state.frame, kDetectionThreshold, &state.markers, &state.markerCount) >= 0;
+  if (arDetectMarkers(state.frame, state.detector.settings, &state.markers, &state.markerCount, &state.detection) >= 0)
+    return true;
+  static bool reported[static_cast<int>(ArDetectionProblem::TooManyRegions) + 1] = {};
+  bool& once = reported[static_cast<int>(state.detection.problem)];
+  if (!once) {
+    std::fprintf(stderr, "arviewer: a %d x %d frame could not be tracked: %s; it is still shown (later frames "
+                 "with this problem are not reported)\n",
+                 state.camera.xsize, state.camera.ysize, arDetectionProblemText(state.detection.problem));
+    once = true;
+  }
+  return false;
+}
+
+bool warnIfAspectDiffers(const CameraParam& file, int videoWidth, int videoHeight) {
+  if (file.xsize <= 0 || file.ysize <= 0 || videoWidth <= 0 || videoHeight <= 0) return false;
+  const double ratio = (static_cast<double>(videoWidth) / videoHeight) / (static_cast<double>(file.xsize) / file.ysize);
+  if (std::fabs(ratio - 1.0) <= 0.01) return false;
+  std::fprintf(stderr, "arviewer: the video is %d x %d but the camera file %s is for %d x %d, another aspect "
+               "ratio; its parameters are rescaled by the width alone, so poses will be wrong (write a camera "
+               "file for this size)\n",
+               videoWidth, videoHeight, kCameraParamFile, file.xsize, file.ysize);
+  return true;
 }
 
 bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table, std::vector<VisibleMarker>* visible) {

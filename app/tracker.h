@@ -7,11 +7,12 @@
 #include "app/marker_table.h"
 #include "camera/camera_param.h"
 #include "detect/detected_marker.h"
+#include "detect/detector_options.h"
 
 struct BackgroundSettings;
 
 constexpr int kMaxPatternBindings = 256;
-constexpr int kDetectionThreshold = 100;  // brightness threshold on the 0..255 scale
+constexpr int kDetectionThreshold = 100;  // default brightness threshold on the 0..255 scale
 constexpr int kNoFrameSleepMs = 2;        // sleep when the video has no new frame
 
 // The video library's configuration, passed as it stands; the video layer reads backslashes as
@@ -44,6 +45,8 @@ struct TrackerState {
   PatternBinding bindings[kMaxPatternBindings];  // element i belongs to table row i
   bool anyVisible;                 // the last update appended at least one VisibleMarker
   BackgroundSettings* background;  // video-background state, created after the window exists
+  ArDetectorOptions detector;      // how frames are split into dark and light: command line and keys
+  ArDetectionStats detection;      // what detection did with the last frame
 };
 
 // The process-wide tracker state, created on first use.
@@ -63,9 +66,16 @@ bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* 
 // One line on standard error naming the failed start-up step.
 void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& table);
 
-// Takes the newest frame and detects markers in it. True when a new frame was taken and detection
-// succeeded; with no new frame, sleeps 2 ms, releases with arVideoCapNext and returns false.
+// Takes the newest frame and detects markers in it with state.detector's settings. True when a
+// new frame was taken and detection succeeded; with no new frame, sleeps 2 ms, releases with
+// arVideoCapNext and returns false (state.frame is then null). A frame that could not be tracked
+// stays in state.frame to be drawn; the first frame with each kind of problem is reported on
+// standard error, later ones are not.
 bool grabFrame(TrackerState& state);
+
+// One line on standard error when the video's aspect ratio differs by more than 1 % from the
+// camera file's, whose parameters are rescaled by the width ratio alone. True when it printed.
+bool warnIfAspectDiffers(const CameraParam& file, int videoWidth, int videoHeight);
 
 // Refills *visible (the scene's visible list) from state.markers: one VisibleMarker per detection
 // whose id matches a row's pattern id and whose pose could be estimated, in detection order.

@@ -1,10 +1,14 @@
 // The viewer's GLUT shell: start-up, the callbacks that drive every frame, and the exit.
 //
 // Keys: Escape, Q and q quit. Released arrow keys change the size of every model: Left resets it
-// to 1.0, Up raises it by 0.1, Down lowers it by 0.1 down to 0.1.
+// to 1.0, Up raises it by 0.1, Down lowers it by 0.1 down to 0.1. t and T lower and raise the
+// fixed threshold by 5 (switching to the fixed mode, from the threshold last used); m cycles the
+// threshold modes fixed, auto, adaptive.
 #pragma once
 
 #include <cstdint>
+
+#include "detect/detector_options.h"
 
 constexpr int kWindowWidth = 640;    // the window is this size whatever the video size
 constexpr int kWindowHeight = 480;
@@ -13,9 +17,15 @@ constexpr double kNearPlane = static_cast<double>(0.1f);  // scene units, the si
 constexpr double kFarPlane = 100.0;
 constexpr double kBackgroundZoom = 1.0;
 
-// Program entry: returns a non-zero status when start-up fails (after one line on standard error
-// naming what failed); otherwise it runs the GLUT main loop and ends through quitProgram.
+// Program entry: reads the options (--help prints the usage and returns 0 without a display; a
+// bad option prints the usage to standard error and returns 2), returns 1 when start-up fails
+// (after one line on standard error naming what failed); otherwise it runs the GLUT main loop
+// and ends through quitProgram.
 int runViewer(int argc, char** argv);
+
+// The threshold keys: t, T and m change the detector options as described above; true when the
+// key was one of them.
+bool thresholdKey(unsigned char key, ArDetectorOptions* options, int lastThreshold);
 
 // The idle pacing: true when a frame may be taken at now (milliseconds since start) given the
 // time of the last tick that took one. Elapsed seconds are compared in single precision.

@@ -1,7 +1,16 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
-# Adds a folder when it has a CMakeLists.txt, so that subsystems can land one at a time.
+# The folders of the tracking core, and sim, which its tests and benchmarks render frames with.
+# With AR_CORE_ONLY only these are added (at any depth: tests/detect, bench/pose, ...), besides the
+# tests, fuzz and bench folders that hold them.
+set(AR_CORE_FOLDERS camera detect pose sim)
+
+# Adds a folder when it has a CMakeLists.txt.
 function(ar_add_subsystem dir)
+  get_filename_component(name ${dir} NAME)
+  if(AR_CORE_ONLY AND NOT name IN_LIST AR_CORE_FOLDERS AND NOT name MATCHES "^(tests|fuzz|bench)$")
+    return()
+  endif()
   if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
   endif()
@@ -15,10 +24,11 @@ function(ar_target_warnings target)
   endif()
 endfunction()
 
-# A library of one subsystem: headers are included as "folder/file.h" from the repository root.
+# A library of one subsystem: headers are included as "folder/file.h" from the repository root,
+# or from the package's include folder once installed (cmake/ArInstall.cmake).
 function(ar_add_library target)
   add_library(${target} STATIC ${ARGN})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
   ar_target_warnings(${target})
 endfunction()
 

@@ -1,6 +1,9 @@
 #include "detect/contours.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "camera/camera_param.h"
 #include "detect/contour_points_internal.h"
@@ -14,7 +17,11 @@ constexpr int32_t kDirY[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
 // Distinct points a trace may hold; the closing copy takes one more entry.
 constexpr int32_t kMaxTracedPoints = kArMaxContourPoints - 2;
 
-SquareCandidate gCandidates[kArMaxSquareCandidates];
+// The candidate list, allocated without touching its pages: a record is about 80 kB and only the
+// candidates a frame finds are written.
+std::unique_ptr<SquareCandidate[]> gCandidates;
+int32_t gCandidateRoom = 0;
+SquareCandidate gBeyond;  // where regions after a full list are traced, to be counted
 int32_t gWorkX[kArMaxContourPoints];  // head of the contour while it is rotated
 int32_t gWorkY[kArMaxContourPoints];
 
@@ -76,9 +83,9 @@ int32_t dropRemovedCandidates(SquareCandidate* list, int32_t count) {
   return kept;
 }
 
-}  // namespace
-
-int arTraceContour(const LabelSet* labels, int32_t label, const int32_t clip[4], SquareCandidate* candidate) {
+// The tracer; report says whether failures print their diagnostic.
+int traceContour(const LabelSet* labels, int32_t label, const int32_t clip[4], SquareCandidate* candidate,
+                 bool report) {
   const int32_t width = arFrameWidth;
   const uint16_t* image = labels->labelImage;
   auto cell = [image, width](int32_t x, int32_t y) { return image[static_cast<size_t>(y) * width + x]; };
@@ -94,7 +101,7 @@ int arTraceContour(const LabelSet* labels, int32_t label, const int32_t clip[4],
     }
   }
   if (startX < 0) {
-    std::printf("??? 1\n");
+    if (report) std::printf("??? 1\n");
     return -1;
   }
 
@@ -110,7 +117,7 @@ int arTraceContour(const LabelSet* labels, int32_t label, const int32_t clip[4],
       d = (d + 1) % 8;
     }
     if (tries == 8) {
-      std::printf("??? 2\n");
+      if (report) std::printf("??? 2\n");
       return -1;
     }
     px[n] = px[n - 1] + kDirX[d];
@@ -118,7 +125,7 @@ int arTraceContour(const LabelSet* labels, int32_t label, const int32_t clip[4],
     if (px[n] == px[0] && py[n] == py[0]) break;
     n++;
     if (n > kMaxTracedPoints) {
-      std::printf("??? 3\n");
+      if (report) std::printf("??? 3\n");
       return -1;
     }
   }
@@ -130,25 +137,53 @@ int arTraceContour(const LabelSet* labels, int32_t label, const int32_t clip[4],
   return 0;
 }
 
+}  // namespace
+
+int arTraceContour(const LabelSet* labels, int32_t label, const int32_t clip[4], SquareCandidate* candidate) {
+  return traceContour(labels, label, clip, candidate, true);
+}
+
+bool arReserveSquareCandidates(int32_t n) {
+  n = std::max(n, kArMaxSquareCandidates);
+  if (n <= gCandidateRoom) return true;
+  SquareCandidate* grown = new (std::nothrow) SquareCandidate[n];
+  if (!grown) return false;
+  gCandidates.reset(grown);
+  gCandidateRoom = n;
+  return true;
+}
+
 SquareCandidate* arFindSquares(const LabelSet* labels, int32_t maxArea, int32_t minArea, double factor,
-                               int32_t* count) {
+                               int32_t* count, int32_t maxCount, int32_t* beyondLimit) {
   const int32_t width = arFrameWidth;
   const int32_t height = arFrameHeight;
+  if (!gCandidates && !arReserveSquareCandidates(kArMaxSquareCandidates)) {
+    *count = 0;
+    return nullptr;
+  }
+  maxCount = std::clamp(maxCount, 0, gCandidateRoom);
+  if (beyondLimit) *beyondLimit = 0;
   int32_t accepted = 0;
-  for (int32_t label = 1; label <= labels->labelCount && accepted < kArMaxSquareCandidates; label++) {
+  for (int32_t label = 1; label <= labels->labelCount; label++) {
+    const bool full = accepted == maxCount;
+    if (full && !beyondLimit) break;
     const int32_t area = labels->labelArea[label - 1];
     if (area < minArea || area > maxArea) continue;
     const int32_t* clip = labels->labelClip[label - 1];
     if (touchesInnerBorder(clip, width, height)) continue;
-    SquareCandidate* candidate = &gCandidates[accepted];
-    if (arTraceContour(labels, label, clip, candidate) < 0) continue;
+    SquareCandidate* candidate = full ? &gBeyond : &gCandidates[accepted];
+    if (traceContour(labels, label, clip, candidate, !full) < 0) continue;
     if (arFitSquare(area, factor, candidate) < 0) continue;
+    if (full) {
+      (*beyondLimit)++;
+      continue;
+    }
     candidate->area = area;
     candidate->centre[0] = labels->labelCentroid[label - 1][0];
     candidate->centre[1] = labels->labelCentroid[label - 1][1];
     accepted++;
   }
-  markNestedCandidates(gCandidates, accepted);
-  *count = dropRemovedCandidates(gCandidates, accepted);
-  return gCandidates;
+  markNestedCandidates(gCandidates.get(), accepted);
+  *count = dropRemovedCandidates(gCandidates.get(), accepted);
+  return gCandidates.get();
 }

@@ -7,9 +7,9 @@
 #include "detect/labeling.h"
 
 constexpr int32_t kArMaxContourPoints = 10000;  // per candidate, closing point included
-constexpr int32_t kArMaxSquareCandidates = 30;  // per frame
+constexpr int32_t kArMaxSquareCandidates = 30;  // per frame, unless a caller asks for more
 
-// One candidate of the current frame; the list is static and rewritten by every frame.
+// One candidate of the current frame; the list is process-wide and rewritten by every frame.
 struct SquareCandidate {
   int32_t area;                            // pixels of the region (labelArea); 0 marks a removed one
   double centre[2];                        // region centroid x, y in observed frame pixels
@@ -24,10 +24,17 @@ struct SquareCandidate {
 // Turns the regions of labels into square candidates: area within [minArea, maxArea], not
 // touching the inner border ring, contour traced and split into four sides (factor scales the
 // straightness threshold), smaller candidates centred inside larger ones removed. Returns the
-// static candidate array; *count gets 0 .. kArMaxSquareCandidates. Contour failures print their
-// diagnostic and skip the region.
+// candidate array; *count gets 0 .. maxCount. Once maxCount candidates are accepted the list is
+// full; when beyondLimit is given, the remaining regions are still traced and checked (silently)
+// and *beyondLimit gets the number that would have been accepted. Contour failures print their
+// diagnostic and skip the region. maxCount is cut to the room arReserveSquareCandidates made.
 SquareCandidate* arFindSquares(const LabelSet* labels, int32_t maxArea, int32_t minArea, double factor,
-                               int32_t* count);
+                               int32_t* count, int32_t maxCount = kArMaxSquareCandidates,
+                               int32_t* beyondLimit = nullptr);
+
+// Makes room for at least n candidates (kArMaxSquareCandidates at start); the list only grows.
+// false when memory runs out (the room stays as it was).
+bool arReserveSquareCandidates(int32_t n);
 
 // Traces the outer contour of final label `label` clockwise on screen, starting at its topmost,
 // then leftmost pixel, and rotates it so that point 0 is the contour point farthest from that

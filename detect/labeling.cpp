@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "camera/camera_param.h"
+#include "detect/adaptive_threshold.h"
 
 namespace {
 
@@ -18,7 +21,9 @@ struct ProvisionalStats {
 
 LabelSet gLabels;
 ProvisionalStats gStats[kArMaxLabels];
-uint8_t gDarkRow[kArLabelImageCells];  // 1 where the pixel of the current row is dark
+std::vector<uint16_t> gImage;   // storage of gLabels.labelImage, as large as the largest frame
+std::vector<uint8_t> gDarkRow;  // 1 where the pixel of the current row is dark
+ArAdaptiveRows gAdaptive;
 
 // The equivalence table (labelRemap during the scan) is kept as a forest in which every entry
 // points to a smaller label of its class and each class's root is its smallest label. This gives
@@ -74,16 +79,17 @@ void markDarkPixels(const uint8_t* row, int32_t width, int limit, uint8_t* dark)
   }
 }
 
-// Raster pass: provisional labels, equivalences and per-label statistics. False when more than
-// kArMaxLabels labels would be needed.
-bool scanFrame(const uint8_t* frame, int32_t width, int32_t height, int limit) {
+// Raster pass: provisional labels, equivalences and per-label statistics; markRow(y, dark) sets
+// the dark flags of row y. False when more than kArMaxLabels labels would be needed.
+template <class MarkRow>
+bool scanFrame(int32_t width, int32_t height, MarkRow markRow) {
   uint16_t* image = gLabels.labelImage;
   int32_t* eq = gLabels.labelRemap;
   int32_t count = 0;
   gLabels.provisionalCount = 0;
   if (width < 3 || height < 3) return true;  // no pixel inside the border ring
   for (int32_t y = 1; y < height - 1; y++) {
-    markDarkPixels(frame + static_cast<size_t>(y) * width * 4, width, limit, gDarkRow);
+    markRow(y, gDarkRow.data());
     uint16_t* row = image + static_cast<size_t>(y) * width;
     const uint16_t* up = row - width;
     // Bright pixels are background: clear the row once, then visit only the dark pixels,
@@ -93,7 +99,7 @@ bool scanFrame(const uint8_t* frame, int32_t width, int32_t height, int limit) {
       if (!gDarkRow[x]) {
         uint64_t eight;
         while (x + 9 < width) {
-          std::memcpy(&eight, gDarkRow + x + 1, sizeof eight);
+          std::memcpy(&eight, &gDarkRow[x + 1], sizeof eight);
           if (eight != 0) break;
           x += 8;
         }
@@ -195,23 +201,75 @@ void gatherRegionStatistics(int32_t width, int32_t height) {
   }
 }
 
-}  // namespace
-
-const LabelSet* arLabelImage(const uint8_t* frame, int threshold) {
-  const int32_t width = arFrameWidth;
-  const int32_t height = arFrameHeight;
-  if (width < 0 || height < 0 || static_cast<int64_t>(width) * height > kArLabelImageCells) return nullptr;
+// Sizes the per-pixel buffers for the current frame; false (with the cause) when it is too large
+// or they cannot grow.
+bool prepareBuffers(int32_t width, int32_t height, ArLabelFailure* failure) {
   gLabels.provisionalCount = 0;
   gLabels.labelCount = 0;
+  if (width < 0 || height < 0 || static_cast<int64_t>(width) * height > kArMaxFramePixels) {
+    *failure = ArLabelFailure::FrameTooLarge;
+    return false;
+  }
+  try {
+    const size_t cells = static_cast<size_t>(width) * height;
+    if (gImage.size() < cells) gImage.resize(cells);
+    if (gDarkRow.size() < static_cast<size_t>(width) + 8) gDarkRow.resize(static_cast<size_t>(width) + 8);
+  } catch (const std::bad_alloc&) {
+    *failure = ArLabelFailure::OutOfMemory;
+    return false;
+  }
+  gLabels.labelImage = gImage.data();
   clearBorderRing(gLabels.labelImage, width, height);
-  // Sums of three bytes lie in 0 .. 765, so clamping keeps every comparison the same while
-  // 3 * threshold cannot overflow.
-  const int limit = 3 * std::clamp(threshold, -1, 255);
-  if (!scanFrame(frame, width, height, limit)) {
+  return true;
+}
+
+// Labels with the dark flags markRow gives, once the buffers are ready.
+template <class MarkRow>
+const LabelSet* labelFrame(int32_t width, int32_t height, MarkRow markRow, ArLabelFailure* failure) {
+  if (!scanFrame(width, height, markRow)) {
     gLabels.provisionalCount = 0;
+    *failure = ArLabelFailure::TooManyLabels;
     return nullptr;
   }
   gLabels.labelCount = resolveLabels();
   if (gLabels.labelCount > 0) gatherRegionStatistics(width, height);
   return &gLabels;
+}
+
+}  // namespace
+
+const LabelSet* arLabelImage(const uint8_t* frame, int threshold, ArLabelFailure* failure) {
+  ArLabelFailure ignored;
+  if (!failure) failure = &ignored;
+  *failure = ArLabelFailure::None;
+  const int32_t width = arFrameWidth;
+  const int32_t height = arFrameHeight;
+  if (!prepareBuffers(width, height, failure)) return nullptr;
+  // Sums of three bytes lie in 0 .. 765, so clamping keeps every comparison the same while
+  // 3 * threshold cannot overflow.
+  const int limit = 3 * std::clamp(threshold, -1, 255);
+  auto fixed = [frame, width, limit](int32_t y, uint8_t* dark) {
+    markDarkPixels(frame + static_cast<size_t>(y) * width * 4, width, limit, dark);
+  };
+  return labelFrame(width, height, fixed, failure);
+}
+
+const LabelSet* arLabelImageAdaptive(const uint8_t* frame, int radius, int level, int blackSum,
+                                     ArLabelFailure* failure) {
+  ArLabelFailure ignored;
+  if (!failure) failure = &ignored;
+  *failure = ArLabelFailure::None;
+  const int32_t width = arFrameWidth;
+  const int32_t height = arFrameHeight;
+  if (!prepareBuffers(width, height, failure)) return nullptr;
+  if (width < 3 || height < 3) return labelFrame(width, height, [](int32_t, uint8_t*) {}, failure);
+  try {
+    gAdaptive.start(frame, width, height, std::clamp(radius, 1, kArMaxAdaptiveRadius), std::clamp(level, 0, 100),
+                    std::clamp(blackSum, 0, 765));
+  } catch (const std::bad_alloc&) {
+    *failure = ArLabelFailure::OutOfMemory;
+    return nullptr;
+  }
+  auto adaptive = [](int32_t y, uint8_t* dark) { gAdaptive.markRow(y, dark); };
+  return labelFrame(width, height, adaptive, failure);
 }

@@ -117,4 +117,4 @@ void arUpdateMarkerHistory(DetectedMarker* markers, int32_t* count, int32_t capa
 
 const MarkerHistory* arMarkerHistoryView() { return &gHistory; }
 
-void arResetMarkerHistory() { gHistory.count = 0; }
+void arClearMarkerHistory() { gHistory.count = 0; }

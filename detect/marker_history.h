@@ -27,3 +27,6 @@ struct MarkerHistory {
 // -1; identified markers refresh the memory; remembered markers with no current marker near
 // them are appended to the list while it has room. Entries not refreshed for 3 frames go.
 void arUpdateMarkerHistory(DetectedMarker* markers, int32_t* count, int32_t capacity);
+
+// Empties the memory (arResetMarkerHistory also resets what the Auto threshold mode learnt).
+void arClearMarkerHistory();

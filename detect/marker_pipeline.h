@@ -11,7 +11,11 @@ constexpr int32_t kArMinRegionArea = 70;       // pixels; smaller ones are noise
 constexpr double kArSquareFactor = 1.0;        // straightness factor of the square check
 
 // One record per candidate whose edge lines could be fitted, in candidate order: area, centre,
-// lines and vertices, and the identification of its interior. Writes at most kArMaxMarkers
-// records to markers and their number to *markerCount. Returns 0.
+// lines and vertices, and the identification of its interior. Writes at most capacity records to
+// markers and their number to *markerCount. Returns 0.
 int arMeasureMarkers(const uint8_t* frame, const SquareCandidate* candidates, int32_t candidateCount,
-                     DetectedMarker* markers, int32_t* markerCount);
+                     DetectedMarker* markers, int32_t* markerCount, int32_t capacity = kArMaxMarkers);
+
+// Why the settings cannot be used, as a short phrase naming the field and its range, or null
+// when every field is within its range.
+const char* arDetectorSettingsProblem(const ArDetectorSettings& settings);

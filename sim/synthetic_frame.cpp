@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr int kMaxFrameSide = 1024;
+constexpr int kMaxFrameSide = 4096;
+constexpr size_t kMaxMapFloats = 16u << 20;  // 64 MB
 constexpr int kMaxSupersample = 8;
 constexpr int kOutlineSamplesPerEdge = 24;    // outline points per marker edge for the bounding box
 constexpr double kBoxMarginPixels = 2.0;      // covers the bulge of distorted edges between them
@@ -272,7 +273,7 @@ SimRenderer::SimRenderer(const CameraParam& camera, int width, int height, int m
     : camera_(camera), width_(width), height_(height), mapSupersample_(mapSupersample) {
   if (width < 1 || width > kMaxFrameSide || height < 1 || height > kMaxFrameSide) {
     error_ = "frame size " + std::to_string(width) + " x " + std::to_string(height) +
-             " outside 1..1024";
+             " outside 1..4096";
   } else if (mapSupersample < 1 || mapSupersample > kMaxSupersample) {
     error_ = "supersampling factor " + std::to_string(mapSupersample) + " outside 1..8";
   } else if (!allFinite(&camera.projection[0][0], 12) || !allFinite(camera.distortion, 4) ||
@@ -285,6 +286,10 @@ SimRenderer::SimRenderer(const CameraParam& camera, int width, int height, int m
   }
   // Stored as offsets from the observed sample, so floats keep about 1e-6 pixel.
   const int s = mapSupersample_;
+  if (static_cast<size_t>(width_) * s * height_ * s * 2 > kMaxMapFloats) {
+    mapSupersample_ = 0;  // too large to keep: computed on the fly
+    return;
+  }
   mapOffset_.resize(static_cast<size_t>(width_) * s * height_ * s * 2);
   size_t index = 0;
   for (int row = 0; row < height_ * s; ++row) {
@@ -347,6 +352,7 @@ void SimRenderer::renderScene(const SimBackground& background, const SimMarker* 
   const double gradient =
       std::isfinite(effects.brightnessGradient) ? std::clamp(effects.brightnessGradient, -2.0, 2.0) : 0.0;
   const double diagonal = std::max(1, width_ - 1 + height_ - 1);
+  const SimLightField lightField(effects.lighting, width_, height_);
 
   std::vector<const MarkerPlan*> rowPlans;
   for (int y = 0; y < height_; ++y) {
@@ -373,13 +379,15 @@ void SimRenderer::renderScene(const SimBackground& background, const SimMarker* 
       }
       const float light = static_cast<float>(1 + gradient * ((x + y) / diagonal - 0.5));
       const float lit = std::max(light, 0.0f);
+      float out[3] = {sum[0] * lit, sum[1] * lit, sum[2] * lit};
+      if (!lightField.identity()) lightField.apply(out, x, y);
       const size_t pixel = static_cast<size_t>(y) * width_ + x;
       if (postProcess) {
-        for (int c = 0; c < 3; ++c) work[pixel * 3 + c] = sum[c] * lit;
+        for (int c = 0; c < 3; c++) work[pixel * 3 + c] = out[c];
       } else {
-        bgra[pixel * 4 + 0] = toByte(sum[2] * lit);
-        bgra[pixel * 4 + 1] = toByte(sum[1] * lit);
-        bgra[pixel * 4 + 2] = toByte(sum[0] * lit);
+        bgra[pixel * 4 + 0] = toByte(out[2]);
+        bgra[pixel * 4 + 1] = toByte(out[1]);
+        bgra[pixel * 4 + 2] = toByte(out[0]);
         bgra[pixel * 4 + 3] = 255;
       }
     }

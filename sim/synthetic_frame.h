@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "camera/camera_param.h"
+#include "sim/lighting.h"
 #include "sim/sim_image.h"
 
 enum class SimBackgroundKind { Flat, Gradient, Texture };
@@ -29,6 +30,7 @@ struct SimEffects {
   double noiseSigma = 0;              // additive Gaussian noise, grey levels
   double blurSigma = 0;               // Gaussian blur, pixels
   double brightnessGradient = 0;      // relative brightness change across the frame diagonal
+  SimLighting lighting;               // scene light and exposure (sim/lighting.h), before blur and noise
   uint32_t seed = 1;                  // the same seed gives the same bytes
 };
 
@@ -45,13 +47,15 @@ struct SimMarkerTruth {
 class SimRenderer {
  public:
   // Precomputes the distortion map (observed sample -> ideal point) for supersample 3: about
-  // 70 ms and 22 MB for 640 x 480, so build one renderer per camera and size and keep it.
+  // 70 ms and 22 MB for 640 x 480, so build one renderer per camera and size and keep it. A map
+  // of more than 64 MB (1920 x 1080 at supersample 2) is not built; the mapping is then computed
+  // where markers are drawn, with identical results.
   SimRenderer(const CameraParam& camera, int width, int height);
   // The same with the map built for another supersampling factor (1..8); other factors still
   // render, computing the mapping on the fly with identical results.
   SimRenderer(const CameraParam& camera, int width, int height, int mapSupersample);
 
-  // False when the size is outside 1..1024 or the camera is unusable; render then does nothing.
+  // False when the size is outside 1..4096 or the camera is unusable; render then does nothing.
   bool valid() const { return error_.empty(); }
   const std::string& error() const { return error_; }
   int width() const { return width_; }

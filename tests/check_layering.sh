@@ -15,6 +15,7 @@ declare -A allowed=(
   [video]="camera sim video"
   [app]="app camera detect pose sim video gl model"
   [tools]="camera detect pose sim gl model video tools"
+  [examples]=""  # the installed package only, included as <folder/file.h>
 )
 
 # Lines "file:included path" of every quoted include under the given folders.

@@ -21,6 +21,7 @@ constexpr double kWander = 0.08;          // of the cell's shorter side, either 
 constexpr double kFill = 0.72;            // of the cell's shorter side the marker may cover
 constexpr double kSmallest = 40;          // pixels: the side of a marker at its farthest
 constexpr int kMaxMarkers = 12;
+constexpr int kMaxSide = 4096;            // pixels, as large as the synthetic renderer draws
 constexpr int kSupersample = 2;           // per axis: smooth edges at a quarter of the cost of 4
 
 // Uniform in [low, high) from the standard-defined mt19937 sequence, so the scene is the same
@@ -94,8 +95,8 @@ DemoScene& DemoScene::operator=(DemoScene&&) noexcept = default;
 
 bool DemoScene::load(const DemoSceneSettings& settings, std::string* error) {
   settings_ = settings;
-  if (settings.width < 1 || settings.height < 1 || settings.width > 1024 || settings.height > 1024) {
-    *error = "demo scene: the frame size must be at most 1024x1024";
+  if (settings.width < 1 || settings.height < 1 || settings.width > kMaxSide || settings.height > kMaxSide) {
+    *error = "demo scene: the frame size must be at most 4096x4096";
     return false;
   }
   CameraParam shipped{};
@@ -210,5 +211,6 @@ void DemoScene::render(double t, uint8_t* bgra) const {
   SimEffects effects;
   effects.supersample = kSupersample;
   effects.seed = settings_.seed;
+  effects.lighting = settings_.lighting;
   renderer_->render(background, markers.data(), static_cast<int>(markers.size()), effects, bgra, nullptr);
 }

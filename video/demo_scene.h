@@ -16,15 +16,17 @@
 #include <vector>
 
 #include "camera/camera_param.h"
+#include "sim/lighting.h"
 #include "sim/sim_image.h"
 #include "video/video_config.h"
 
 struct DemoSceneSettings {
-  int width = 640, height = 480;                 // frame size in pixels, 1..1024
+  int width = 640, height = 480;                 // frame size in pixels, 1..4096
   DemoMotion motion = DemoMotion::Smooth;        // Still: the scene at time 0, whatever the time
   uint32_t seed = 1;                             // chooses cells, phases and rates
   std::string patterns = "Data/patterns";        // folder of <name>.patt (and <name>.png) files
   std::string camera = "Data/camera_para.dat";   // rescaled to the frame size
+  SimLighting lighting;                          // the studio light by default (sim/lighting.h)
 };
 
 struct DemoSceneMarker {

@@ -35,6 +35,7 @@ class DemoVideoSource : public VideoSource {
     settings.seed = config_.seed;
     settings.patterns = config_.patterns;
     settings.camera = config_.camera;
+    settings.lighting = config_.lighting;
     if (!scene_.load(settings, error)) return false;
     frame_.assign(static_cast<size_t>(config_.width) * config_.height * 4, 0);
     frames_.configure(config_.width, config_.height, config_.flipV, config_.flipH);

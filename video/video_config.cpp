@@ -31,7 +31,8 @@ const std::vector<TypeInfo>& typeTable() {
       {"sequence", VideoSourceType::Sequence, {"file", "width", "height", "fps", "loop"}},
       {"pipeline", VideoSourceType::Pipeline, {"pipeline", "width", "height", "fps"}},
       {"demo", VideoSourceType::Demo,
-       {"width", "height", "fps", "motion", "seed", "patterns", "camera"}},
+       {"width", "height", "fps", "motion", "seed", "patterns", "camera", "gain", "black", "gradient",
+        "shadow", "exposure"}},
   };
   return table;
 }
@@ -179,6 +180,18 @@ class SourceReader {
       }
       out->seed = static_cast<uint32_t>(v);
     }
+    out->lighting.seed = out->seed;
+    const struct {
+      const char* name;
+      double low, high;
+      double* value;
+    } lighting[] = {{"gain", 0, 8, &out->lighting.gain},
+                    {"black", 0, 254, &out->lighting.black},
+                    {"gradient", 0, 1, &out->lighting.gradient},
+                    {"shadow", 0, 1, &out->lighting.shadow},
+                    {"exposure", 1, 16, &out->lighting.exposure}};
+    for (const auto& l : lighting)
+      if (!readNumber(l.name, l.low, l.high, l.value)) return false;
     if (element_->Attribute("patterns") && !readText("patterns", &out->patterns)) return false;
     if (element_->Attribute("camera") && !readText("camera", &out->camera)) return false;
     out->patterns = slashes(out->patterns);
@@ -191,6 +204,21 @@ class SourceReader {
     if (!text || *text == '\0') return fail("a " + std::string(element_->Attribute("type")) +
                                             " source needs a non-empty " + attr + " attribute");
     *value = text;
+    return true;
+  }
+
+  // An optional number attribute within [low, high].
+  bool readNumber(const char* attr, double low, double high, double* value) {
+    const char* text = element_->Attribute(attr);
+    if (!text) return true;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (*text == '\0' || *end != '\0' || !(v >= low && v <= high)) {
+      char range[64];
+      std::snprintf(range, sizeof range, "%g to %g", low, high);
+      return fail(std::string(attr) + " must be a number from " + range + " (got '" + text + "')");
+    }
+    *value = v;
     return true;
   }
 

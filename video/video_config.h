@@ -13,7 +13,10 @@
 //   pipeline  pipeline (a capture pipeline description, completed with a BGRA sink), width,
 //             height, fps
 //   demo      width, height, fps, motion ("smooth" or "still"), seed, patterns (folder of .patt
-//             and .png files), camera (camera parameter file)
+//             and .png files), camera (camera parameter file), and the scene's lighting:
+//             gain (0..8), black (0..254), gradient (0..1), shadow (0..1), exposure (1..16),
+//             as in sim/lighting.h, with the gradient's direction and the shadow edge drawn
+//             from seed
 // Every type also takes flipV and flipH. File names are relative to the working directory and
 // may use backslashes as folder separators.
 #pragma once
@@ -22,6 +25,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "sim/lighting.h"
 
 enum class VideoSourceType { Camera, File, Sequence, Pipeline, Demo };
 
@@ -44,6 +49,7 @@ struct VideoSourceConfig {
   uint32_t seed = 1;                // demo: the same seed gives the same scene
   std::string patterns = "Data/patterns";        // demo: folder of the markers to show
   std::string camera = "Data/camera_para.dat";   // demo: the camera the scene is seen through
+  SimLighting lighting;                          // demo: the scene's light; seed is the source's seed
 };
 
 struct VideoConfig {

@@ -1,5 +1,6 @@
-// Cost of labelling and of the whole per-frame detection on 640 x 480 synthetic frames from the
-// shipped camera (lens distortion included) with 0, 1, 4 and 10 markers, clean and noisy.
+// Cost of labelling and of the whole per-frame detection on synthetic frames from the shipped
+// camera (lens distortion included): 640 x 480 with 0, 1, 4 and 10 markers, clean and noisy;
+// the threshold modes; 1280 x 720 and 1920 x 1080; 20 markers and the candidate limit.
 // Run from the repository root (it reads Data/) with
 //   bench_detect --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
 // and read the medians; frames_per_second is the rate of whole frames.
@@ -86,26 +87,39 @@ void placeMarkers(int count, const std::vector<SimImage>& pictures, std::vector<
 
 struct Scene {
   std::vector<uint8_t> frame;
+  CameraParam camera;
 };
 
-Scene renderScene(int markerCount, bool noisy) {
-  static const CameraParam camera = shippedCamera();
+// The scene at 640 x 480, or the same view at another size (the shipped camera rescaled, so the
+// markers cover the same share of the frame). 20 markers: a 5 x 4 grid of smaller ones.
+Scene renderScene(int markerCount, bool noisy, int width = kWidth, int height = kHeight) {
+  static const CameraParam shipped = shippedCamera();
   static const std::vector<SimImage> pictures = [] {
-    arCameraParamSetCurrent(&camera);
+    arCameraParamSetCurrent(&shipped);
     return loadPatterns();
   }();
-  static const SimRenderer renderer(camera, kWidth, kHeight);
+  Scene scene;
+  arCameraParamResize(&shipped, width, height, &scene.camera);
+  const SimRenderer renderer(scene.camera, width, height, 1);
   std::vector<SimMarker> markers;
-  placeMarkers(markerCount, pictures, &markers);
+  if (markerCount == 20) {
+    markers.assign(20, SimMarker());
+    for (int i = 0; i < 20; i++) {
+      markers[i].interior = &pictures[i % pictures.size()];
+      simPoseLookAt(900, 10 + i, 30 * i, 17 * i, -280 + 140 * (i % 5), -165 + 110 * (i / 5), markers[i].pose);
+    }
+  } else {
+    placeMarkers(markerCount, pictures, &markers);
+  }
   SimEffects effects;
   if (noisy) {
     effects.noiseSigma = 6;
     effects.blurSigma = 0.6;
     effects.brightnessGradient = 0.2;
   }
-  Scene scene;
-  scene.frame.resize(static_cast<size_t>(kWidth) * kHeight * 4);
+  scene.frame.resize(static_cast<size_t>(width) * height * 4);
   renderer.render(SimBackground(), markers.data(), markerCount, effects, scene.frame.data(), nullptr);
+  arCameraParamSetCurrent(&scene.camera);
   return scene;
 }
 
@@ -138,7 +152,44 @@ void findMarkers(benchmark::State& state, int markerCount, bool noisy) {
   reportRate(state);
 }
 
+void detectMarkers(benchmark::State& state, int markerCount, ArDetectorSettings settings, int width, int height) {
+  const Scene scene = renderScene(markerCount, false, width, height);
+  arResetMarkerHistory();
+  int found = 0;
+  for (auto _ : state) {
+    DetectedMarker* markers = nullptr;
+    int count = 0;
+    if (arDetectMarkers(scene.frame.data(), settings, &markers, &count) < 0) state.SkipWithError("detection failed");
+    found = count;
+    benchmark::DoNotOptimize(markers);
+  }
+  state.counters["markers"] = found;
+  reportRate(state);
+}
+
 void registerAll() {
+  // Threshold modes, frame sizes and candidate limits, all with the detector's own settings
+  // record: DetectMarkers/<size>/<markers>/<mode>/<limit>.
+  struct Run {
+    int width, height, markers;
+    ArThresholdMode mode;
+    int limit;
+  };
+  const char* modeName[] = {"fixed", "auto", "adaptive"};
+  for (const Run& r : {Run{640, 480, 4, ArThresholdMode::Fixed, 30}, Run{640, 480, 4, ArThresholdMode::Auto, 30},
+                       Run{640, 480, 4, ArThresholdMode::Adaptive, 30}, Run{640, 480, 4, ArThresholdMode::Fixed, 256},
+                       Run{640, 480, 20, ArThresholdMode::Fixed, 256}, Run{1280, 720, 4, ArThresholdMode::Fixed, 30},
+                       Run{1280, 720, 4, ArThresholdMode::Adaptive, 30}, Run{1920, 1080, 4, ArThresholdMode::Fixed, 30},
+                       Run{1920, 1080, 4, ArThresholdMode::Adaptive, 30}}) {
+    ArDetectorSettings settings;
+    settings.thresholdMode = r.mode;
+    settings.maxCandidates = r.limit;
+    const std::string name = "DetectMarkers/" + std::to_string(r.width) + "x" + std::to_string(r.height) + "/" +
+                             std::to_string(r.markers) + "/" + modeName[static_cast<int>(r.mode)] + "/" +
+                             std::to_string(r.limit);
+    benchmark::RegisterBenchmark(name.c_str(), detectMarkers, r.markers, settings, r.width, r.height)
+        ->Unit(benchmark::kMicrosecond);
+  }
   for (bool noisy : {false, true}) {
     for (int n : {0, 1, 4, 10}) {
       const std::string suffix = "/640x480/" + std::to_string(n) + (noisy ? "/noisy" : "");

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "camera/camera_param.h"
@@ -115,12 +116,33 @@ class ViewerEndToEnd : public ::testing::Test {
     writeText(dir_.path() + "/Data/WDM_camera_flipV.xml", kStillDemo);
   }
 
-  // Starts the viewer and waits until its window shows a picture.
-  std::unique_ptr<ChildProcess> startViewer(const std::string& display) {
-    auto viewer = std::make_unique<ChildProcess>(std::vector<std::string>{viewerPath()}, dir_.path(),
-                                                 viewerEnvironment(display), dir_.file("out"),
-                                                 dir_.file("err"));
-    return viewer;
+  // Starts the viewer with the given options.
+  std::unique_ptr<ChildProcess> startViewer(const std::string& display, std::vector<std::string> options = {}) {
+    options.insert(options.begin(), viewerPath());
+    return std::make_unique<ChildProcess>(options, dir_.path(), viewerEnvironment(display), dir_.file("out"),
+                                          dir_.file("err"));
+  }
+
+  // Most model pixels seen in the window within the given seconds.
+  int modelPixelsWithin(const std::string& display, ChildProcess& viewer, double seconds) {
+    int most = 0;
+    Screenshot shot;
+    for (int i = 0; i < seconds * 5 && most < 200; i++) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      EXPECT_TRUE(viewer.running()) << readTextFile(dir_.file("err"));
+      if (!viewer.running() || !grab(display, &shot)) break;
+      most = std::max(most, colouredPixels(shot, kWidth / 2, kHeight / 2, kWidth));
+    }
+    return most;
+  }
+
+  // Quits the viewer with Escape; its standard error.
+  std::string quit(const std::string& display, ChildProcess& viewer) {
+    sendKey(display, "Escape");
+    int status = -1;
+    EXPECT_TRUE(viewer.wait(20, &status)) << "the viewer did not quit on Escape";
+    EXPECT_EQ(status, 0);
+    return readTextFile(dir_.file("err"));
   }
 
   // Runs the viewer where it must fail at start-up; returns its status and standard error.
@@ -284,6 +306,51 @@ TEST_F(ViewerEndToEnd, MarkerTableThatIsAFolderIsNamed) {
   EXPECT_NE(err.find("Data/markerdata.mkd: cannot read the marker table (Is a directory); no markers will be tracked"),
             std::string::npos)
       << err;
+}
+
+TEST_F(ViewerEndToEnd, DimSceneIsTrackedWithTheAutoThresholdAndNotWithTheFixedOne) {
+  // A dim room: the demo's grey background falls to 52 .. 75, below the fixed threshold of 100,
+  // so at that threshold the whole picture is one dark region.
+  writeText(dir_.file("Data/WDM_camera_flipV.xml"),
+            "<video><source type=\"demo\" width=\"640\" height=\"480\" fps=\"30\" motion=\"still\" seed=\"1\" "
+            "gain=\"0.35\"/></video>\n");
+  VirtualDisplay display(kWidth, kHeight);
+  ASSERT_TRUE(display.ok()) << "cannot start Xvfb";
+  {
+    auto viewer = startViewer(display.name());
+    EXPECT_LT(modelPixelsWithin(display.name(), *viewer, 4), 50) << "a model was drawn at the fixed threshold";
+    sendKey(display.name(), "T");  // 105
+    sendKey(display.name(), "T");  // 110
+    sendKey(display.name(), "t");  // 105
+    const std::string err = quit(display.name(), *viewer);
+    EXPECT_NE(err.find("threshold fixed 105; 0 frames had more than 30 square candidates"), std::string::npos) << err;
+  }
+  auto viewer = startViewer(display.name(), {"--threshold", "auto"});
+  EXPECT_GE(modelPixelsWithin(display.name(), *viewer, 10), 200) << "no model was drawn with --threshold auto";
+  sendKey(display.name(), "m");  // on to adaptive, which also tracks this scene
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_GE(modelPixelsWithin(display.name(), *viewer, 5), 200) << "no model was drawn in adaptive mode";
+  const std::string err = quit(display.name(), *viewer);
+  EXPECT_NE(err.find("threshold auto, up to 256 square candidates"), std::string::npos) << err;
+  EXPECT_NE(err.find("threshold adaptive; 0 frames had more than 256"), std::string::npos) << err;
+}
+
+TEST_F(ViewerEndToEnd, HelpNeedsNoDisplayAndBadOptionsAreRefused) {
+  for (const auto& [args, status, text] :
+       {std::tuple{std::vector<std::string>{"--help"}, 0, "--threshold N|auto|adaptive"},
+        {{"--threshold", "bright"}, 2, "--threshold takes a number from 0 to 255, auto or adaptive (got 'bright')"},
+        {{"--max-candidates"}, 2, "--max-candidates needs a value"},
+        {{"--frobnicate"}, 2, "unknown option --frobnicate"}}) {
+    std::vector<std::string> argv = {viewerPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildProcess viewer(argv, dir_.path(), {"DISPLAY="}, dir_.file("out"), dir_.file("err"));
+    int got = -1;
+    ASSERT_TRUE(viewer.wait(10, &got));
+    EXPECT_EQ(got, status) << args[0];
+    const std::string out = readTextFile(dir_.file(status == 0 ? "out" : "err"));
+    EXPECT_NE(out.find(text), std::string::npos) << out;
+    EXPECT_NE(out.find("usage:"), std::string::npos) << out;
+  }
 }
 
 TEST_F(ViewerEndToEnd, MissingCameraFileFailsBeforeAnyWindow) {

@@ -113,9 +113,11 @@ TEST(LabelImage, LabelCapacityAndFrameSizeLimits) {
     EXPECT_EQ(labels->labelCount, kArMaxLabels);
     EXPECT_EQ(labels->labelImage[last], kArMaxLabels);  // label 32768 still reads as labelled
   }
-  useTestCamera(1025, 1024);
-  std::vector<uint8_t> firstRow(4 * 1024, 0);  // must not be read past
-  EXPECT_EQ(arLabelImage(firstRow.data(), 100), nullptr);
+  useTestCamera(4097, 4096);
+  std::vector<uint8_t> firstRow(4 * 4097, 0);  // must not be read at all
+  ArLabelFailure failure = ArLabelFailure::None;
+  EXPECT_EQ(arLabelImage(firstRow.data(), 100, &failure), nullptr);
+  EXPECT_EQ(failure, ArLabelFailure::FrameTooLarge);
 }
 
 // The labelling algorithm transcribed directly, with a linear rewrite of the equivalence table

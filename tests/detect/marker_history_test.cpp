@@ -75,14 +75,17 @@ TEST_F(MarkerHistoryTest, WeakMarkerInheritsIdConfidenceAndARederivedDirection) 
 }
 
 TEST_F(MarkerHistoryTest, OnlyAWeakerAndTheNearestCurrentMarkerInherits) {
-  frame({marker(5, 0.7, 1, 200, 150)});
-  auto out = frame({marker(2, 0.75, 3, 200, 150)});  // stronger: keeps its own identity
-  ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0].id, 2);
-  EXPECT_EQ(out[0].dir, 3);
+  for (double cf : {0.75, 0.7}) {  // stronger or as strong: keeps its own identity
+    arResetMarkerHistory();
+    frame({marker(5, 0.7, 1, 200, 150)});
+    auto out = frame({marker(2, cf, 3, 200, 150)});
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].id, 2) << cf;
+    EXPECT_EQ(out[0].dir, 3) << cf;
+  }
   arResetMarkerHistory();
   frame({marker(5, 0.9, 0, 200, 150)});
-  out = frame({marker(1, 0.3, 0, 210, 150), marker(2, 0.3, 0, 204, 150)});
+  auto out = frame({marker(1, 0.3, 0, 210, 150), marker(2, 0.3, 0, 204, 150)});
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[0].id, -1);
   EXPECT_EQ(out[1].id, 5);

@@ -49,13 +49,11 @@ TEST_F(MarkerPipelineTest, FailedFramesLeaveTheHistoryAlone) {
   EXPECT_EQ(find(noise.data()), -1);
   EXPECT_EQ(count_, 0);
 
-  useTestCamera(1280, 1024);
-  std::vector<uint8_t> firstRow(1280 * 4, 0);  // must not be read past
+  useTestCamera(8192, 2049);
+  std::vector<uint8_t> firstRow(8192 * 4, 0);  // must not be read at all
   testing::internal::CaptureStderr();
   EXPECT_EQ(find(firstRow.data()), -1);
-  const std::string message = testing::internal::GetCapturedStderr();
-  EXPECT_NE(message.find("1280 x 1024"), std::string::npos) << message;
-  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // the caller reports it, once
   EXPECT_EQ(count_, 0);
   useTestCamera(1024, 1024);
   EXPECT_EQ(find(nullptr), -1);  // no frame ready

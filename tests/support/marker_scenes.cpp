@@ -148,7 +148,7 @@ void SceneFigures::print(const std::string& label) const {
                 percentile(r.field, 0.95), percentile(r.field, 1.0));
 }
 
-ScenePose specifiedPose() {
+ScenePose plainPose() {
   return [](const DetectedMarker& marker, double width, double pose[3][4]) {
     const double centre[2] = {0, 0};
     return arMarkerPose(&marker, centre, width, pose);

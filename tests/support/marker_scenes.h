@@ -98,8 +98,8 @@ struct SceneFigures {
 // error or a negative value when no pose comes out.
 using ScenePose = std::function<double(const DetectedMarker& marker, double width, double pose[3][4])>;
 
-// The specified estimator, arMarkerPose.
-ScenePose specifiedPose();
+// The pose estimator without refinement, arMarkerPose.
+ScenePose plainPose();
 
 // Renders frames seedBase .. seedBase + frames - 1, detects each with a fresh cross-frame memory
 // and the given settings, and scores the reports against the truth; with a pose function, also

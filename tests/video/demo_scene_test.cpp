@@ -158,8 +158,9 @@ TEST(DemoScene, BadSettingsNameTheFileOrFolder) {
   EXPECT_FALSE(scene.load(settings, &error));
   EXPECT_NE(error.find("Data/missing_camera.dat"), std::string::npos) << error;
   settings = DemoSceneSettings();
-  settings.width = 2000;
+  settings.width = 4097;
   EXPECT_FALSE(scene.load(settings, &error));
+  EXPECT_NE(error.find("at most 4096x4096"), std::string::npos) << error;
   settings.width = settings.height = 32;   // too small for even one marker
   EXPECT_FALSE(scene.load(settings, &error));
   EXPECT_NE(error.find("too small"), std::string::npos) << error;

@@ -87,6 +87,16 @@ TEST(VideoConfig, AllOptionsAreRead) {
   EXPECT_EQ(demo.camera, "cam.dat");
   EXPECT_EQ(demo.width, 640);
   EXPECT_EQ(demo.height, 480);
+  EXPECT_EQ(demo.lighting.gain, 1.0);
+
+  VideoSourceConfig lit = parseOne(
+      "<source type='demo' seed='3' gain='0.35' black='40' gradient='0.5' shadow='0.6' exposure='2.5'/>");
+  EXPECT_EQ(lit.lighting.gain, 0.35);
+  EXPECT_EQ(lit.lighting.black, 40.0);
+  EXPECT_EQ(lit.lighting.gradient, 0.5);
+  EXPECT_EQ(lit.lighting.shadow, 0.6);
+  EXPECT_EQ(lit.lighting.exposure, 2.5);
+  EXPECT_EQ(lit.lighting.seed, 3u);
 }
 
 TEST(VideoConfig, MalformedDocumentsAreRejectedWithTheCause) {
@@ -124,6 +134,10 @@ TEST(VideoConfig, BadSourcesNameTheLineAndTheCause) {
       {"<source type='demo' motion='fast'/>", "motion must be smooth or still"},
       {"<source type='demo' seed='-1'/>", "seed must be"},
       {"<source type='demo' patterns=''/>", "non-empty patterns"},
+      {"<source type='demo' gain='9'/>", "gain must be a number from 0 to 8 (got '9')"},
+      {"<source type='demo' exposure='0.5'/>", "exposure must be a number from 1 to 16"},
+      {"<source type='demo' black='dark'/>", "black must be a number"},
+      {"<source type='camera' gain='1'/>", "attribute 'gain' does not apply to a camera source"},
   };
   for (const Case& c : cases) {
     // After a valid source, so that a failure must also drop what was read before it.
