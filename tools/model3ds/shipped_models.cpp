@@ -166,11 +166,11 @@ ShippedModel house() {
   walls.Triangle({x1, y0, zt}, {x1, y1, zt}, {x1, 0, ridge}, {0, 0.8f}, {1, 0.8f}, {0.5f, 1}, "walls");
   walls.Triangle({x0, y1, zt}, {x0, y0, zt}, {x0, 0, ridge}, {0, 0.8f}, {1, 0.8f}, {0.5f, 1}, "walls");
 
-  // Roof: two slopes meeting at the ridge along x, overhanging the walls.
+  // Roof: two slopes meeting at the ridge along x, overhanging the walls, facing up and out.
   MeshBuilder roof("roof");
   const float rx0 = -0.92f, rx1 = 0.92f, ey = 0.74f, ez = 0.94f, rz = ridge + 0.03f;
-  roof.Quad({rx0, ey, ez}, {rx1, ey, ez}, {rx1, 0, rz}, {rx0, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
-  roof.Quad({rx1, -ey, ez}, {rx0, -ey, ez}, {rx0, 0, rz}, {rx1, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
+  roof.Quad({rx1, ey, ez}, {rx0, ey, ez}, {rx0, 0, rz}, {rx1, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
+  roof.Quad({rx0, -ey, ez}, {rx1, -ey, ez}, {rx1, 0, rz}, {rx0, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
   // Thin fascia boards along the eaves.
   AddBox(roof, {rx0, ey - 0.02f, ez - 0.05f}, {rx1, ey + 0.01f, ez}, "roof");
   AddBox(roof, {rx0, -ey - 0.01f, ez - 0.05f}, {rx1, -ey + 0.02f, ez}, "roof");
@@ -272,7 +272,7 @@ ShippedModel rocket() {
     const float c = std::cos(angle), s = std::sin(angle);
     auto at = [&](float r, float z) { return Vec3{r * c, r * s, z}; };
     const Vec3 outline[4] = {at(radius - 0.02f, 1.0f), at(radius - 0.02f, 0.4f), at(0.64f, 0.05f), at(0.64f, 0.32f)};
-    AddPlate(fins, outline, {-s, c, 0}, 0.035f, "fins");
+    AddPlate(fins, outline, {s, -c, 0}, 0.035f, "fins");  // seen from there the outline runs counter-clockwise
   }
 
   MeshBuilder engine("engine");
