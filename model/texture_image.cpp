@@ -27,6 +27,14 @@ uint32_t readBig(const uint8_t* p, int bytes) {
   return value;
 }
 
+// Where the segments of a JPEG picture begin: after its start-of-image marker, which the decoder
+// takes after any number of 0xFF fill bytes. 0 when the bytes are no JPEG picture.
+size_t jpegSegments(const uint8_t* bytes, size_t size) {
+  size_t at = 0;
+  while (at < size && bytes[at] == 0xFF) at++;
+  return at > 0 && at < size && bytes[at] == 0xD8 ? at + 1 : 0;
+}
+
 // The size a PNG or JPEG header gives, read here because the decoder refuses very large
 // pictures without saying why ("unknown image type"). False when the header gives none.
 bool headerSize(const uint8_t* bytes, size_t size, uint32_t* width, uint32_t* height) {
@@ -34,9 +42,9 @@ bool headerSize(const uint8_t* bytes, size_t size, uint32_t* width, uint32_t* he
     *width = readBig(bytes + 16, 4), *height = readBig(bytes + 20, 4);
     return true;
   }
-  if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
   // JPEG: segments of FF, marker, big-endian length; a start-of-frame segment holds the size.
-  for (size_t at = 2; at + 9 <= size && bytes[at] == 0xFF;) {
+  const size_t first = jpegSegments(bytes, size);
+  for (size_t at = first; first != 0 && at + 9 <= size && bytes[at] == 0xFF;) {
     const uint8_t marker = bytes[at + 1];
     if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
       *height = readBig(bytes + at + 5, 2), *width = readBig(bytes + at + 7, 2);
@@ -53,9 +61,10 @@ bool headerSize(const uint8_t* bytes, size_t size, uint32_t* width, uint32_t* he
 // their lengths, the coded data after a start of scan byte by byte up to the next marker; bytes
 // past the end of the file count as 0, as the decoder reads them.
 bool jpegHuffmanTablesFit(const uint8_t* bytes, size_t size) {
-  if (size < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8) return true;
+  const size_t first = jpegSegments(bytes, size);
+  if (first == 0) return true;
   const auto byteAt = [&](size_t i) -> uint32_t { return i < size ? bytes[i] : 0; };
-  for (size_t at = 2; at + 1 < size;) {
+  for (size_t at = first; at + 1 < size;) {
     const uint8_t marker = bytes[at + 1];
     if (bytes[at] != 0xFF || marker == 0x00 || marker == 0xFF || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD9)) {
       at += bytes[at] == 0xFF && marker != 0xFF ? 2 : 1;  // coded data, fill bytes, markers without a length

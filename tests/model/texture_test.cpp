@@ -92,6 +92,16 @@ TEST(TextureImage, UndecodableAndOversizedPicturesAreRefusedWithOneLine) {
   auto cut = EncodeBmp(distinctPixels(8, 8), 24);
   cut.resize(70);  // 54 bytes of headers, 16 of the 8 x 24 = 192 bytes of pixels
   EXPECT_EQ(decode(cut, &raster, false), "texture: pic: the bitmap ends 176 bytes before the end of its pixels\n");
+  // A JPEG Huffman table claiming 16 x 17 = 272 codes, which the decoder would write past its
+  // table to build; also behind fill bytes, which the decoder skips before the start of image.
+  std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x23, 0x00};
+  jpeg.insert(jpeg.end(), 16, 17);
+  jpeg.insert(jpeg.end(), 272, 1);
+  for (int fill : {0, 3}) {
+    jpeg.insert(jpeg.begin(), fill, 0xFF);
+    EXPECT_EQ(decode(jpeg, &raster, false),
+              "texture: pic: a Huffman table of the JPEG picture holds more than 256 codes; not loaded\n");
+  }
 }
 
 TEST(TextureImage, PicturesBeyondTheSideLimitAreScaledDownWithOneLine) {
