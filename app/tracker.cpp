@@ -13,6 +13,9 @@
 
 namespace {
 
+// Why the camera file's record cannot serve, from the last startTracking; null when it can.
+const char* gCameraProblem = nullptr;
+
 bool transformIsFinite(const double t[3][4]) {
   for (int r = 0; r < 3; r++)
     for (int c = 0; c < 4; c++)
@@ -51,15 +54,28 @@ bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* 
     *failure = StartFailure::CameraFile;
     return false;
   }
+  gCameraProblem = arCameraParamProblem(&stored);
+  if (gCameraProblem != nullptr) {
+    *failure = StartFailure::CameraValues;
+    return false;
+  }
   warnIfAspectDiffers(stored, width, height);
   arCameraParamResize(&stored, width, height, &state.camera);
   arCameraParamPrint(&state.camera);
   arCameraParamSetCurrent(&state.camera);
 
   for (int i = 0; i < table.count; i++) {
+    const float width = table.entries[i].width;
+    state.bindings[i].entry = &table.entries[i];
+    if (!(std::isfinite(width) && width > 0.0f)) {
+      // The table's first line is its header, so row i is on line i + 2.
+      std::fprintf(stderr, "arviewer: %s:%d: the marker width %g is not a positive number; the row is left out\n",
+                   kMarkerTableFile, i + 2, static_cast<double>(width));
+      state.bindings[i].patternId = kRowLeftOut;
+      continue;
+    }
     const int id = arReadPatternFile(table.entries[i].patternFile);
     state.bindings[i].patternId = id;
-    state.bindings[i].entry = &table.entries[i];
     if (id < 0) {
       *failure = StartFailure::PatternFile;
       *failedRow = i;
@@ -84,6 +100,10 @@ void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& 
     case StartFailure::CameraFile:
       std::fprintf(stderr, "arviewer: cannot read the camera parameter file %s (missing, unreadable or shorter than %d bytes)\n",
                    kCameraParamFile, kCameraParamFileRecordSize);
+      return;
+    case StartFailure::CameraValues:
+      std::fprintf(stderr, "arviewer: the camera parameter file %s cannot be used: %s\n", kCameraParamFile,
+                   gCameraProblem != nullptr ? gCameraProblem : "its values are not usable");
       return;
     case StartFailure::PatternFile:
       // Row i is on line i + 2 of the file: line 1 is the header.
