@@ -57,7 +57,14 @@ bool readMarkerTableFrom(const char* path, MarkerTable& table) {
   }
 
   std::string line;
+  errno = 0;
   std::getline(in, line);  // header, whatever it holds
+  if (in.bad()) {
+    // Opening succeeds on a folder; reading it does not.
+    std::fprintf(stderr, "%s: cannot read the marker table (%s); no markers will be tracked\n", path,
+                 std::strerror(errno != 0 ? errno : EIO));
+    return false;
+  }
 
   int lineNumber = 1;
   int ignoredRows = 0;

@@ -35,5 +35,6 @@ void readMarkerTable(MarkerTable& table);
 // at the end of a line repeat the last field read; numbers take the longest leading decimal
 // prefix (0 when there is none). Texts longer than 255 characters keep their first 255 and rows
 // beyond 32 are ignored, each with one line on standard error. Returns false, with count 0,
-// when the file cannot be opened (after one line on standard error naming it).
+// when the file cannot be opened or read, a folder for example (after one line on standard error
+// naming it and the cause).
 bool readMarkerTableFrom(const char* path, MarkerTable& table);

@@ -9,8 +9,12 @@
 #include "detect/detection.h"
 #include "pose/pose.h"
 #include "video/video.h"
+#include "video/video_config.h"
 
 namespace {
+
+// Why the camera file's record cannot serve, from the last startTracking; null when it can.
+const char* gCameraProblem = nullptr;
 
 bool transformIsFinite(const double t[3][4]) {
   for (int r = 0; r < 3; r++)
@@ -36,17 +40,23 @@ bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* 
   *failedRow = -1;
   int width = 0;
   int height = 0;
+  CameraParam stored;
   if (arVideoOpen(kVideoConfigFile) < 0) {
-    *failure = StartFailure::Video;
+    // The demo source cannot open without the camera file either; name the file, not the source.
+    *failure = arCameraParamRead(kCameraParamFile, 1, &stored) < 0 ? StartFailure::CameraFile : StartFailure::Video;
     return false;
   }
   if (arVideoInqSize(&width, &height) < 0) {
     *failure = StartFailure::VideoSize;
     return false;
   }
-  CameraParam stored;
   if (arCameraParamRead(kCameraParamFile, 1, &stored) < 0) {
     *failure = StartFailure::CameraFile;
+    return false;
+  }
+  gCameraProblem = arCameraParamProblem(&stored);
+  if (gCameraProblem != nullptr) {
+    *failure = StartFailure::CameraValues;
     return false;
   }
   warnIfAspectDiffers(stored, width, height);
@@ -55,9 +65,17 @@ bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* 
   arCameraParamSetCurrent(&state.camera);
 
   for (int i = 0; i < table.count; i++) {
+    const float width = table.entries[i].width;
+    state.bindings[i].entry = &table.entries[i];
+    if (!(std::isfinite(width) && width > 0.0f)) {
+      // The table's first line is its header, so row i is on line i + 2.
+      std::fprintf(stderr, "arviewer: %s:%d: the marker width %g is not a positive number; the row is left out\n",
+                   kMarkerTableFile, i + 2, static_cast<double>(width));
+      state.bindings[i].patternId = kRowLeftOut;
+      continue;
+    }
     const int id = arReadPatternFile(table.entries[i].patternFile);
     state.bindings[i].patternId = id;
-    state.bindings[i].entry = &table.entries[i];
     if (id < 0) {
       *failure = StartFailure::PatternFile;
       *failedRow = i;
@@ -72,19 +90,25 @@ void reportStartFailure(StartFailure failure, int failedRow, const MarkerTable& 
     case StartFailure::None:
       return;
     case StartFailure::Video:
-      std::fprintf(stderr, "arviewer: cannot open the video source configured in %s\n", kVideoConfigFile);
+      std::fprintf(stderr, "arviewer: cannot open the video source configured in %s\n",
+                   arVideoConfigPath(kVideoConfigFile).c_str());
       return;
     case StartFailure::VideoSize:
       std::fprintf(stderr, "arviewer: the video source configured in %s reports no frame size\n",
-                   kVideoConfigFile);
+                   arVideoConfigPath(kVideoConfigFile).c_str());
       return;
     case StartFailure::CameraFile:
       std::fprintf(stderr, "arviewer: cannot read the camera parameter file %s (missing, unreadable or shorter than %d bytes)\n",
                    kCameraParamFile, kCameraParamFileRecordSize);
       return;
+    case StartFailure::CameraValues:
+      std::fprintf(stderr, "arviewer: the camera parameter file %s cannot be used: %s\n", kCameraParamFile,
+                   gCameraProblem != nullptr ? gCameraProblem : "its values are not usable");
+      return;
     case StartFailure::PatternFile:
-      std::fprintf(stderr, "arviewer: cannot load the pattern file \"%s\" named on row %d of %s\n",
-                   table.entries[failedRow].patternFile, failedRow + 1, kMarkerTableFile);
+      // Row i is on line i + 2 of the file: line 1 is the header.
+      std::fprintf(stderr, "arviewer: cannot load the pattern file \"%s\" named on line %d of %s\n",
+                   table.entries[failedRow].patternFile, failedRow + 2, kMarkerTableFile);
       return;
   }
 }

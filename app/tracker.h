@@ -20,6 +20,10 @@ constexpr int kNoFrameSleepMs = 2;        // sleep when the video has no new fra
 constexpr const char* kVideoConfigFile = "Data\\WDM_camera_flipV.xml";
 constexpr const char* kCameraParamFile = "Data/camera_para.dat";
 
+// The pattern id of a row left out at start-up (its marker width is not a positive number): it
+// matches no detection, identified or not.
+constexpr int32_t kRowLeftOut = -2;
+
 // One marker-table row's pattern id.
 struct PatternBinding {
   int32_t patternId;    // slot returned by arReadPatternFile for the row's pattern file; -1 if it failed
@@ -49,12 +53,14 @@ struct TrackerState {
 TrackerState& trackerState();
 
 // Which start-up step failed, so that the caller can say so.
-enum class StartFailure { None, Video, VideoSize, CameraFile, PatternFile };
+enum class StartFailure { None, Video, VideoSize, CameraFile, CameraValues, PatternFile };
 
-// Opens the video, reads and rescales the camera parameters (printing them) and makes them current,
-// then loads one pattern file per table row in order. On failure returns false and names the
-// failing step in *failure (and the row in *failedRow for a pattern file). The video is not closed
-// on failure.
+// Opens the video, reads the camera parameters, checks that they can serve, rescales them
+// (printing them) and makes them current, then loads one pattern file per table row in order. A
+// row whose marker width is not a positive finite number is left out (its pattern id is
+// kRowLeftOut) with one line on standard error. On failure returns false and names the failing
+// step in *failure (and the row in *failedRow for a pattern file). The video is not closed on
+// failure.
 bool startTracking(TrackerState& state, const MarkerTable& table, StartFailure* failure, int* failedRow);
 
 // One line on standard error naming the failed start-up step.

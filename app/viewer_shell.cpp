@@ -15,6 +15,7 @@
 #include "app/scene.h"
 #include "app/tracker.h"
 #include "gl/background.h"
+#include "gl/exit_leak_check.h"
 #include "gl/projection.h"
 #include "video/video.h"
 
@@ -177,6 +178,7 @@ void quitProgram() {
   arVideoClose();
   const ArDetectorSettings& settings = trackerState().detector.settings;
   reportFrameStats(frameStats(), arThresholdModeText(settings), settings.maxCandidates, stderr);
+  arglCheckLeaksNow();
   std::exit(0);
 }
 
@@ -197,6 +199,7 @@ int runViewer(int argc, char** argv) {
   int failedRow;
   if (!startTracking(state, table, &failure, &failedRow)) {
     reportStartFailure(failure, failedRow, table);
+    arglCheckLeaksNow();
     return 1;
   }
 
@@ -207,7 +210,7 @@ int runViewer(int argc, char** argv) {
 
   SceneState& scene = sceneState();
   std::atexit(releaseModelsAtExit);
-  for (int i = 0; i < table.count; i++) loadModel(scene, i, table.entries[i].modelPath, table.entries[i].texturePrefix);
+  loadModels(scene, table);
 
   state.background = arglCreateBackground();
   glEnable(GL_DEPTH_TEST);

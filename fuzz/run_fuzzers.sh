@@ -73,9 +73,9 @@ for target in "${targets[@]}"; do
     echo "run_fuzzers: $target has no seed corpus; starting from nothing"
   fi
   echo "== fuzz $target for $SECONDS_EACH s (seeds: ${seeds:-none}, $(find "$corpus" -type f | wc -l) files)"
-  # Standard output is closed (-close_fd_mask=1): the parsers' messages about damaged input would
-  # flood the log; libFuzzer reports on standard error.
-  if "$binary" "$corpus" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 -timeout=25 -close_fd_mask=1 \
+  # The target's standard output and error are closed (-close_fd_mask=3): the parsers' messages
+  # about damaged input would flood the log; libFuzzer reports on a copy of standard error.
+  if "$binary" "$corpus" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 -timeout=25 -close_fd_mask=3 \
       -print_final_stats=1 -artifact_prefix="$ARTIFACTS/$target/" 2>"$WORK/$target.log"; then
     grep -E "^(stat::number_of_executed_units|stat::peak_rss_mb|#[0-9]+.*DONE)" "$WORK/$target.log" || true
   else

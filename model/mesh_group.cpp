@@ -36,6 +36,25 @@ bool CGroup::Allocate() {
   return m_pFaces != nullptr;
 }
 
+void ComputeVertexNormals(const std::vector<CGroup*>& groups) {
+  for (const CGroup* group : groups) {
+    for (uint32_t i = 0; i < group->m_nFaces; i++) {
+      const CFace& face = group->m_pFaces[i];
+      for (CVertex* v : {face.pA, face.pB, face.pC}) {
+        if (v->nz == 0.0f) {  // not yet set
+          v->nx = face.nx;
+          v->ny = face.ny;
+          v->nz = face.nz;
+        } else {
+          v->nx = (face.nx + v->nx) * 0.5f;
+          v->ny = (face.ny + v->ny) * 0.5f;
+          v->nz = (face.nz + v->nz) * 0.5f;
+        }
+      }
+    }
+  }
+}
+
 namespace {
 
 void sendCorner(const CVertex& v) {

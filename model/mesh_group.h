@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 class CMaterial;
 
@@ -54,3 +55,9 @@ class CGroup {
   CVertex* m_pVertices = nullptr;   // owned array; null until Allocate
   CFace* m_pFaces = nullptr;        // owned array; null until Allocate
 };
+
+// Sets every vertex normal from the face normals, visiting groups, faces and corners (pA, pB,
+// pC) in order: a vertex whose normal has nz == 0 takes the face normal, any other becomes the
+// mean of its normal and the face normal, so later faces weigh more. Faces must be linked and
+// their normals computed.
+void ComputeVertexNormals(const std::vector<CGroup*>& groups);

@@ -4,53 +4,59 @@
 #include <GL/glu.h>
 
 #include <cstdio>
-#include <new>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "model/file_bytes.h"
 #include "model/texture_image.h"
+#include "model/texture_path_internal.h"
 
-CJDIB::~CJDIB() { Release(); }
+namespace {
 
-void CJDIB::Release() {
-  delete[] m_pBits;
-  m_pBits = nullptr;
-  m_state = -1;
-  m_width = m_height = 0;
-  m_bitCount = 0;
-  m_stride = 0;
+// Reads the file at path or, when there is none, the file in its folder whose name differs only
+// in letter case.
+bool readTextureFile(const char* path, std::vector<uint8_t>* bytes, std::string* used) {
+  std::string error;
+  *used = path;
+  if (ReadFileBytes(path, bytes, &error)) return true;
+  std::error_code ec;
+  const bool missing = !std::filesystem::exists(path, ec) && !ec;
+  const std::string other = missing ? FindFileIgnoringCase(path) : "";
+  if (other.empty()) {
+    std::fprintf(stderr, "texture: cannot read %s: %s\n", path, error.c_str());
+    return false;
+  }
+  SayFoundIgnoringCase(path, other);
+  *used = other;
+  if (ReadFileBytes(other.c_str(), bytes, &error)) return true;
+  std::fprintf(stderr, "texture: cannot read %s: %s\n", other.c_str(), error.c_str());
+  return false;
 }
 
-bool CJDIB::Create(int32_t width, int32_t height, uint16_t bitCount) {
-  Release();
-  if (width <= 0 || height <= 0 || (bitCount != 24 && bitCount != 32)) return false;
-  const size_t stride = (static_cast<size_t>(width) * (bitCount / 8) + 3) / 4 * 4;
-  m_pBits = new (std::nothrow) uint8_t[stride * static_cast<size_t>(height)]();
-  if (m_pBits == nullptr) return false;
-  m_state = 0;
-  m_width = width;
-  m_height = height;
-  m_bitCount = bitCount;
-  m_stride = stride;
-  return true;
+int uploadSideLimit() {
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+  return largest > 0 && largest < kTextureUploadSideLimit ? largest : kTextureUploadSideLimit;
 }
+
+}  // namespace
 
 bool CTexture::Load(const char* path) {
   std::vector<uint8_t> bytes;
-  std::string error;
-  if (!ReadFileBytes(path, &bytes, &error)) {
-    std::printf("texture: cannot read %s: %s\n", path, error.c_str());
-    return false;
-  }
-  if (!DecodeTextureImage(bytes.data(), bytes.size(), path, &m_image)) return false;
+  std::string used;
+  return readTextureFile(path, &bytes, &used) && LoadPicture(bytes.data(), bytes.size(), used.c_str());
+}
+
+bool CTexture::LoadPicture(const uint8_t* bytes, size_t size, const char* name) {
+  if (!DecodeTextureImage(bytes, size, name, &m_image, uploadSideLimit())) return false;
 
   const GLenum format = m_image.m_bitCount == 24 ? GL_RGB : GL_RGBA;
   glEnable(GL_TEXTURE_2D);
   GLuint id = 0;
   glGenTextures(1, &id);
   if (id == 0) {
-    std::printf("texture: %s: no OpenGL texture could be made (no current context?)\n", path);
+    std::fprintf(stderr, "texture: %s: no OpenGL texture could be made (no current context?)\n", name);
     return false;
   }
   m_id = id;

@@ -15,9 +15,11 @@ constexpr int32_t kTextureSideLimit = 8192;
 // bottom row first, padded to 4 bytes, red-green-blue(-alpha) order. A 24- or 32-bit Windows
 // bitmap (the byte at offset 28 holds the bit count) gives a 24- or 32-bit raster whose
 // blue-green-red pixels are then turned around, with alpha 255 for 32 bits. Any other picture
-// is decoded by its channels (grey or colour: 24-bit RGB; with alpha: 32-bit RGBA) and one
-// line says so. False, with one line naming fileName and the cause, when it cannot be decoded.
-bool DecodeTextureImage(const uint8_t* bytes, size_t size, const char* fileName, CJDIB* raster);
+// is decoded by its channels (grey or colour: 24-bit RGB; with alpha: 32-bit RGBA). A picture
+// wider or taller than maxSide (when positive) is scaled down to fit, keeping its proportions,
+// with one line on standard error saying so. False, with one line on standard error naming
+// fileName and the cause, when it cannot be decoded or is larger than kTextureSideLimit.
+bool DecodeTextureImage(const uint8_t* bytes, size_t size, const char* fileName, CJDIB* raster, int maxSide = 0);
 
 // Turns a raster of blue-green-red pixels into red-green-blue in every row: exchanges the first
 // and third byte of each pixel; for 32 bits also sets the fourth byte to 255. Padding bytes at

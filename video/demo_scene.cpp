@@ -100,9 +100,12 @@ bool DemoScene::load(const DemoSceneSettings& settings, std::string* error) {
     return false;
   }
   CameraParam shipped{};
-  if (arCameraParamRead(settings.camera.c_str(), 1, &shipped) != 0 || shipped.xsize <= 0 ||
-      shipped.ysize <= 0) {
+  if (arCameraParamRead(settings.camera.c_str(), 1, &shipped) != 0) {
     *error = "demo scene: cannot read the camera file " + settings.camera;
+    return false;
+  }
+  if (const char* problem = arCameraParamProblem(&shipped)) {
+    *error = "demo scene: the camera file " + settings.camera + " cannot be used: " + problem;
     return false;
   }
   arCameraParamResize(&shipped, settings.width, settings.height, &camera_);

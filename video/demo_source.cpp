@@ -64,9 +64,10 @@ class DemoVideoSource : public VideoSource {
   }
 
   std::string description() const override {
+    const size_t markers = scene_.markersAt(0).size();
     return "the built-in demo scene " + std::to_string(config_.width) + "x" + std::to_string(config_.height) +
            " at " + fpsText() + " fps (" +
-           std::to_string(scene_.markersAt(0).size()) + " markers from " + config_.patterns +
+           std::to_string(markers) + (markers == 1 ? " marker from " : " markers from ") + config_.patterns +
            (config_.motion == DemoMotion::Still ? ", still)" : ")");
   }
 

@@ -27,6 +27,7 @@ class GstVideoSource : public VideoSource {
 
   ~GstVideoSource() override {
     quit_ = true;
+    frames_.setAccepting(false);  // a lossless publish waiting for the consumer gives up
     if (busThread_.joinable()) busThread_.join();
     if (pipeline_) {
       gst_element_set_state(pipeline_, GST_STATE_NULL);
@@ -57,6 +58,8 @@ class GstVideoSource : public VideoSource {
     lock.unlock();
     if (config_.width == 0) lockOutputSize();
     frames_.configure(width_, height_, config_.flipV, config_.flipH);
+    frames_.setLossless(config_.everyFrame);
+    queryDuration();
     lock.lock();
     if (!failure_.empty()) {
       *error = plan_.what + ": " + failure_;
@@ -76,6 +79,8 @@ class GstVideoSource : public VideoSource {
     frames_.setAccepting(false);
     gst_element_set_state(pipeline_, GST_STATE_PAUSED);
   }
+
+  double durationSeconds() const override { return duration_; }
 
   std::string description() const override {
     std::string text = plan_.what + " " + std::to_string(width_) + "x" + std::to_string(height_);
@@ -105,7 +110,8 @@ class GstVideoSource : public VideoSource {
     }
     setOutputCaps(caps, config_.width, config_.height);
     gst_object_unref(caps);
-    g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", plan_.sync ? TRUE : FALSE,
+    const bool sync = plan_.sync && !config_.everyFrame;
+    g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", sync ? TRUE : FALSE,
                  "enable-last-sample", FALSE, nullptr);
     GstAppSinkCallbacks callbacks = {};
     callbacks.new_preroll = [](GstAppSink* s, gpointer self) {
@@ -159,6 +165,27 @@ class GstVideoSource : public VideoSource {
     gst_caps_unref(caps);
   }
 
+  void queryDuration() {
+    if (plan_.loop) return;
+    if (!plan_.pictures.empty()) {
+      duration_ = static_cast<double>(plan_.pictures.size()) * config_.fpsDen / config_.fpsNum;
+      return;
+    }
+    gint64 nanoseconds = 0;
+    if (!plan_.uri.empty() && gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &nanoseconds) &&
+        nanoseconds > 0)
+      duration_ = static_cast<double>(nanoseconds) / GST_SECOND;
+  }
+
+  // The buffer's time in the stream, in seconds; -1 when it carries none.
+  static double streamSeconds(GstSample* sample, GstBuffer* buffer) {
+    const GstClockTime pts = GST_BUFFER_PTS(buffer);
+    if (!GST_CLOCK_TIME_IS_VALID(pts)) return -1;
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    const guint64 stream = segment ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts) : pts;
+    return GST_CLOCK_TIME_IS_VALID(stream) ? static_cast<double>(stream) / GST_SECOND : -1;
+  }
+
   // Without a configured size the first picture's size is kept for good; later pictures of
   // another size are scaled to it, so the viewer's frame size never changes.
   void lockOutputSize() {
@@ -189,7 +216,7 @@ class GstVideoSource : public VideoSource {
         if (map.size >= GST_VIDEO_INFO_PLANE_OFFSET(&info, 0) + needed) {
           frames_.publish(map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0),
                           GST_VIDEO_INFO_PLANE_STRIDE(&info, 0), GST_VIDEO_INFO_WIDTH(&info),
-                          GST_VIDEO_INFO_HEIGHT(&info));
+                          GST_VIDEO_INFO_HEIGHT(&info), streamSeconds(sample, buffer));
         }
         gst_buffer_unmap(buffer, &map);
       }
@@ -268,8 +295,10 @@ class GstVideoSource : public VideoSource {
       if (ended_) return;
       ended_ = true;
     }
-    std::fprintf(stderr, "video: %s %s\n", plan_.what.c_str(),
-                 cause.empty() ? "ended" : ("stopped: " + cause).c_str());
+    // A recording read through ends as expected; only a failure is news there.
+    if (!cause.empty() || !config_.everyFrame)
+      std::fprintf(stderr, "video: %s %s\n", plan_.what.c_str(),
+                   cause.empty() ? "ended" : ("stopped: " + cause).c_str());
     frames_.finish();
   }
 
@@ -279,6 +308,7 @@ class GstVideoSource : public VideoSource {
   std::thread busThread_;
   std::atomic<bool> quit_{false};
   int width_ = 0, height_ = 0;
+  double duration_ = 0;           // seconds; 0 when unknown or endless
   size_t nextPicture_ = 0;        // feeder thread only
   guint64 picturesFed_ = 0;       // feeder thread only
 

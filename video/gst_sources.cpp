@@ -141,7 +141,7 @@ std::unique_ptr<VideoSource> openSequence(const VideoSourceConfig& config, std::
     return nullptr;
   }
   plan.loop = config.loop;
-  plan.detail = "(" + std::to_string(plan.pictures.size()) + " pictures) at " +
+  plan.detail = "(" + std::to_string(plan.pictures.size()) + (plan.pictures.size() == 1 ? " picture) at " : " pictures) at ") +
                 fpsText(config.fpsNum, config.fpsDen) + " fps" + (config.loop ? ", looping" : "");
   plan.launch = "appsrc name=arvideo_appsrc ! decodebin" + outputPart(config);
   return arVideoRunGstPlan(config, std::move(plan), error);

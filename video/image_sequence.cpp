@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "video/gst_source_internal.h"
@@ -79,6 +80,32 @@ bool isFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
+// GStreamer's PNG decoder mislabels the samples of 16-bit colour pictures (RGB, RGBA, grey with
+// alpha), so they come out in wrong colours; 16-bit grey decodes correctly. True for a PNG whose
+// header says 16 bits per sample with colour or alpha.
+bool isWideColourPng(const std::string& path) {
+  unsigned char header[26] = {};
+  std::ifstream in(path, std::ios::binary);
+  if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return false;
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  if (!std::equal(kSignature, kSignature + 8, header) || std::string(header + 12, header + 16) != "IHDR")
+    return false;
+  const int bitDepth = header[24], colourType = header[25];
+  return bitDepth == 16 && colourType != 0;
+}
+
+// False, emptying files, when one of them would not decode in true colours.
+bool picturesDecodable(std::vector<std::string>* files, const std::string& mime, std::string* error) {
+  if (mime != "image/png") return true;
+  for (const std::string& file : *files) {
+    if (!isWideColourPng(file)) continue;
+    *error = file + " has 16 bits per colour sample, which cannot be decoded in true colours; save it with 8";
+    files->clear();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool arVideoListSequence(const std::string& location, std::vector<std::string>* files,
@@ -100,7 +127,7 @@ bool arVideoListSequence(const std::string& location, std::vector<std::string>* 
     for (const std::string& path : all) {
       if (mimeOf(path) == *mime) files->push_back(path);
     }
-    return true;
+    return picturesDecodable(files, *mime, error);
   }
   if (location.find('%') != std::string::npos) {
     NumberPattern pattern;
@@ -129,5 +156,5 @@ bool arVideoListSequence(const std::string& location, std::vector<std::string>* 
     files->clear();
     return false;
   }
-  return true;
+  return picturesDecodable(files, *mime, error);
 }

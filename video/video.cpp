@@ -29,6 +29,24 @@ std::unique_ptr<VideoSource> openSource(const VideoSourceConfig& config, std::st
 
 }  // namespace
 
+std::unique_ptr<VideoSource> arVideoOpenFirstSource(const VideoConfig& config, const std::string& name,
+                                                    std::string* line) {
+  // Sources are tried in order; the causes of those that failed lead the line that names the
+  // source in use, so a fallback is one line, not a cascade of errors.
+  std::string causes;
+  for (const VideoSourceConfig& source : config.sources) {
+    std::string cause;
+    std::unique_ptr<VideoSource> opened = openSource(source, &cause);
+    if (opened) {
+      *line = (causes.empty() ? "" : causes + "; using ") + opened->description();
+      return opened;
+    }
+    causes += (causes.empty() ? "" : "; ") + cause;
+  }
+  *line = "no source of " + name + " could be opened: " + causes;
+  return nullptr;
+}
+
 int arVideoOpen(const char* config) {
   VideoState& state = videoState();
   if (state.source) {
@@ -42,22 +60,10 @@ int arVideoOpen(const char* config) {
     std::fprintf(stderr, "video: %s\n", config ? error.c_str() : "no configuration file given");
     return -1;
   }
-  // Sources are tried in order; the causes of those that failed lead the line that names the
-  // source in use, so a fallback is one line, not a cascade of errors.
-  std::string causes;
-  for (const VideoSourceConfig& source : parsed.sources) {
-    std::string cause;
-    state.source = openSource(source, &cause);
-    if (state.source) {
-      std::fprintf(stderr, "video: %s%s\n", causes.empty() ? "" : (causes + "; using ").c_str(),
-                   state.source->description().c_str());
-      return 0;
-    }
-    causes += (causes.empty() ? "" : "; ") + cause;
-  }
-  std::fprintf(stderr, "video: no source of %s could be opened: %s\n",
-               arVideoConfigPath(config).c_str(), causes.c_str());
-  return -1;
+  std::string line;
+  state.source = arVideoOpenFirstSource(parsed, arVideoConfigPath(config), &line);
+  std::fprintf(stderr, "video: %s\n", line.c_str());
+  return state.source ? 0 : -1;
 }
 
 int arVideoInqSize(int* width, int* height) {

@@ -50,6 +50,9 @@ struct VideoSourceConfig {
   std::string patterns = "Data/patterns";        // demo: folder of the markers to show
   std::string camera = "Data/camera_para.dat";   // demo: the camera the scene is seen through
   SimLighting lighting;                          // demo: the scene's light; seed is the source's seed
+  // Set by programs that read a recording through (never read from a file): file and sequence
+  // sources deliver every frame, unpaced, each waiting until the one before has been taken.
+  bool everyFrame = false;
 };
 
 struct VideoConfig {

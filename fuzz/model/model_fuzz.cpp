@@ -2,11 +2,10 @@
 // bytes that grew between them (the counting pass sees only the first half). Textures are
 // never opened: the prefix "/dev/null/" names a path under a file, which no open can pass, so
 // no OpenGL context is needed. After loading, every face must point at its own group's
-// vertices.
+// vertices and every damage entry must lie within the file.
 #include <cstdint>
 #include <cstdlib>
 
-#include "model/chunk_reader.h"
 #include "model/model_3ds.h"
 
 namespace {
@@ -15,10 +14,12 @@ const char* const kNoTextures = "/dev/null/";
 
 void loadBytes(const uint8_t* countBytes, size_t countSize, const uint8_t* fillBytes, size_t fillSize) {
   C3DSMaxModel model;
-  ScanChunkCounts(&model, countBytes, countSize, "fuzz.3ds");
-  if (!AllocateGroups(&model, "fuzz.3ds")) return;
-  ReadChunkValues(&model, fillBytes, fillSize, "fuzz.3ds", kNoTextures);
+  model.ScanCounts(countBytes, countSize, "fuzz.3ds");
+  if (!model.AllocateGroups("fuzz.3ds")) return;
+  model.ReadChunks(fillBytes, fillSize, "fuzz.3ds", kNoTextures);
   if (model.m_nGroups != model.m_groups.size()) std::abort();
+  for (const ModelDamage& d : model.m_damage)
+    if (d.offset >= fillSize && d.offset != 0) std::abort();
   float sum = 0;
   for (uint32_t j = 0; j < model.m_nGroups; j++) {
     const CGroup* g = model.m_groups[j];

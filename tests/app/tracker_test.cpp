@@ -199,7 +199,7 @@ TEST(StartTracking, RowsNamingTheSamePatternFileGetTheirOwnIds) {
   EXPECT_EQ(arFrameWidth, state.camera.xsize);
 }
 
-TEST(StartTracking, AMissingPatternFileNamesItsRow) {
+TEST(StartTracking, AMissingPatternFileNamesItsLineOfTheTable) {
   MarkerTable table = {};
   table.entries[0] = row("Data/patterns/moon.patt", 0, 0, 80, 1);
   table.entries[1] = row("Data/patterns/no-such.patt", 0, 0, 80, 1);
@@ -216,7 +216,7 @@ TEST(StartTracking, AMissingPatternFileNamesItsRow) {
   reportStartFailure(failure, failedRow, table);
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("Data/patterns/no-such.patt"), std::string::npos) << err;
-  EXPECT_NE(err.find("row 2"), std::string::npos) << err;
+  EXPECT_NE(err.find("named on line 3 of Data/markerdata.mkd"), std::string::npos) << "row 2 follows the header" << err;
 }
 
 TEST(IdlePacing, NineteenMillisecondsDoNothingTwentyGrab) {

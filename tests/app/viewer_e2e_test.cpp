@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -24,13 +25,9 @@ constexpr int kHeight = 480;
 const char* const kStillDemo =
     "<video><source type=\"demo\" width=\"640\" height=\"480\" fps=\"30\" motion=\"still\" seed=\"1\"/></video>\n";
 
-// Environment of the viewer under test. Under the sanitizers its leak check is off: when the
-// viewer exits, Mesa's driver is unloaded with the X connection, and what the driver keeps for
-// the process's lifetime is then reported from an unknown module that no suppression can name.
-// Our own code is leak-checked in the tests that run it in-process with the driver kept loaded.
-std::vector<std::string> viewerEnvironment(const std::string& display) {
-  return {"DISPLAY=" + display, "ASAN_OPTIONS=detect_leaks=0"};
-}
+// Environment of the viewer under test. Under the sanitizers it checks for leaks just before it
+// ends, with the suppressions of the environment.
+std::vector<std::string> viewerEnvironment(const std::string& display) { return {"DISPLAY=" + display}; }
 
 std::string viewerPath() {
   const char* build = std::getenv("AR_TEST_BUILD_DIR");
@@ -56,16 +53,31 @@ void sendKey(const std::string& display, const char* key) {
 }
 
 // The model pixels: the demo scene is grey, black and white, so colour can only come from the
-// textured models drawn over it.
-int colouredPixels(const Screenshot& shot, double cx, double cy, double radius) {
+// models drawn over it. With a channel given, only pixels where that channel leads.
+int colouredPixels(const Screenshot& shot, double cx, double cy, double radius, int leading = -1) {
   int count = 0;
   for (int y = std::max(0, int(cy - radius)); y < std::min(kHeight, int(cy + radius)); y++)
     for (int x = std::max(0, int(cx - radius)); x < std::min(kWidth, int(cx + radius)); x++) {
       const uint8_t* p = shot.at(x, y);
       const int hi = std::max({p[0], p[1], p[2]}), lo = std::min({p[0], p[1], p[2]});
-      count += hi - lo > 40;
+      count += hi - lo > 40 && (leading < 0 || p[leading] == hi);
     }
   return count;
+}
+
+// A camera file record (136 bytes, big-endian) with the int32 or double at offset replaced.
+std::vector<uint8_t> withBigEndian(std::vector<uint8_t> record, size_t offset, uint64_t bits, size_t bytes) {
+  for (size_t i = 0; i < bytes && offset + i < record.size(); i++)
+    record[offset + i] = static_cast<uint8_t>(bits >> (8 * (bytes - 1 - i)));
+  return record;
+}
+std::vector<uint8_t> withInt(const std::vector<uint8_t>& record, size_t offset, int32_t value) {
+  return withBigEndian(record, offset, static_cast<uint32_t>(value), 4);
+}
+std::vector<uint8_t> withDouble(const std::vector<uint8_t>& record, size_t offset, double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return withBigEndian(record, offset, bits, 8);
 }
 
 void project(const CameraParam& camera, const double pose[3][4], double mx, double my, double* u, double* v) {
@@ -87,11 +99,20 @@ class ViewerEndToEnd : public ::testing::Test {
     fs::create_directory_symlink(repo / "Data/patterns", dir_.path() + "/Data/patterns");
     fs::create_directory_symlink(repo / "Data/models", dir_.path() + "/Data/models");
     fs::copy_file(repo / "Data/camera_para.dat", dir_.path() + "/Data/camera_para.dat");
-    // One row: the house on the hook marker. The ring marker (correlation with the hook at most
-    // 0.2) stays without a model, so its border shows where the background puts it.
+    // The house on the hook marker and the tree (glTF, plain colours) on the rocket marker. The
+    // ring marker (correlation with the hook at most 0.2) stays without a model, so its border
+    // shows where the background puts it. Rows whose marker width is no positive number are
+    // left out, and the flag marker's model file is empty: each is said once.
+    writeText(dir_.file("empty.3ds"), "");
     writeText(dir_.path() + "/Data/markerdata.mkd",
               "model,prefix,scale,pattern,x,y,width\n"
-              "Data/models/house/house.3ds,Data/models/house/,1.0,Data/patterns/hook.patt,0,0,80\n");
+              "Data/models/house/house.3ds,Data/models/house/,1.0,Data/patterns/hook.patt,0,0,80\n"
+              "Data/models/tree/tree.gltf,,1.0,Data/patterns/rocket.patt,0,0,80\n"
+              "empty.3ds,,1.0,Data/patterns/flag.patt,0,0,80\n"
+              "Data/models/house/house.3ds,Data/models/house/,1.0,Data/patterns/moon.patt,0,0,0\n"
+              "Data/models/house/house.3ds,Data/models/house/,1.0,Data/patterns/moon.patt,0,0,-80\n"
+              "Data/models/house/house.3ds,Data/models/house/,1.0,Data/patterns/moon.patt,0,0,nan\n"
+              "Data/models/house/house.3ds,Data/models/house/,1.0,Data/patterns/moon.patt,0,0,1e999\n");
     writeText(dir_.path() + "/Data/WDM_camera_flipV.xml", kStillDemo);
   }
 
@@ -137,6 +158,21 @@ class ViewerEndToEnd : public ::testing::Test {
     return status;
   }
 
+  // Runs the viewer until its window shows, then quits it with Escape; returns its status.
+  int runAndQuit(std::string* err) {
+    VirtualDisplay display(kWidth, kHeight);
+    EXPECT_TRUE(display.ok());
+    auto viewer = startViewer(display.name());
+    Screenshot shot;  // the demo's grey background in the corner once the window shows
+    for (int i = 0; i < 50 && (!grab(display.name(), &shot) || shot.at(2, 2)[0] < 120); i++)
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    sendKey(display.name(), "Escape");
+    int status = -1;
+    EXPECT_TRUE(viewer->wait(20, &status)) << "the viewer did not quit on Escape";
+    *err = readTextFile(dir_.file("err"));
+    return status;
+  }
+
   TempDir dir_;
 };
 
@@ -163,6 +199,8 @@ TEST_F(ViewerEndToEnd, ShowsTheUndistortedDemoWithModelsOnMarkersAndQuitsOnEscap
     modelPixels = colouredPixels(shot, kWidth / 2, kHeight / 2, kWidth);
   }
   ASSERT_GE(modelPixels, 200) << "no model was drawn";
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a frame with every marker tracked
+  ASSERT_TRUE(grab(display.name(), &shot));
 
   // The background: the demo's grey in the window corners.
   for (auto [x, y] : {std::pair{2, 2}, {kWidth - 3, 2}, {2, kHeight - 3}, {kWidth - 3, kHeight - 3}}) {
@@ -182,6 +220,10 @@ TEST_F(ViewerEndToEnd, ShowsTheUndistortedDemoWithModelsOnMarkersAndQuitsOnEscap
       EXPECT_GT(colouredPixels(shot, cu, cv, 60), 100) << name;
       checked++;
     }
+    if (name == "rocket.patt") {  // the tree, green where its needles are lit
+      EXPECT_GT(colouredPixels(shot, cu, cv, 60, 1), 100) << name;
+      checked++;
+    }
     if (name != "ring.patt") continue;
     checked++;
     for (auto [mx, my] : {std::pair{0.375, 0.0}, {-0.375, 0.0}, {0.0, 0.375}, {0.0, -0.375}}) {
@@ -191,7 +233,7 @@ TEST_F(ViewerEndToEnd, ShowsTheUndistortedDemoWithModelsOnMarkersAndQuitsOnEscap
       EXPECT_LT(p[0], 70) << name << " border at " << u << "," << v;
     }
   }
-  EXPECT_EQ(checked, 2);
+  EXPECT_EQ(checked, 3);
 
   // Releasing Up three times makes every model 1.3 times larger.
   const int before = colouredPixels(shot, kWidth / 2, kHeight / 2, kWidth);
@@ -204,8 +246,66 @@ TEST_F(ViewerEndToEnd, ShowsTheUndistortedDemoWithModelsOnMarkersAndQuitsOnEscap
   sendKey(display.name(), "Escape");
   int status = -1;
   ASSERT_TRUE(viewer->wait(20, &status)) << "the viewer did not quit on Escape";
-  EXPECT_EQ(status, 0) << readTextFile(dir_.file("err"));
+  const std::string err = readTextFile(dir_.file("err"));
+  EXPECT_EQ(status, 0) << err;
   EXPECT_NE(readTextFile(dir_.file("out")).find("SIZE = 640, 480"), std::string::npos);
+  EXPECT_NE(err.find("model: empty.3ds: the file is empty; there is nothing to draw\n"), std::string::npos) << err;
+  for (const char* width : {":5: the marker width 0 ", ":6: the marker width -80 ", ":7: the marker width nan ",
+                            ":8: the marker width inf "})
+    EXPECT_NE(err.find(std::string("arviewer: Data/markerdata.mkd") + width +
+                       "is not a positive number; the row is left out\n"),
+              std::string::npos)
+        << err;
+}
+
+// Camera files whose values cannot serve: the viewer (the demo source reading a good copy) and
+// the demo source each refuse them with one line naming the file and the problem.
+TEST_F(ViewerEndToEnd, UnusableCameraFilesAreRefusedNamingTheProblem) {
+  const std::vector<uint8_t> good = readBytes("Data/camera_para.dat");
+  ASSERT_EQ(good.size(), 136u);
+  fs::copy_file("Data/camera_para.dat", dir_.file("demo_camera.dat"));
+  const double nan = std::nan(""), inf = HUGE_VAL;
+  struct Case {
+    std::vector<uint8_t> record;
+    const char* problem;
+    bool demoReadsIt;
+  } cases[] = {
+      {withDouble(good, 8, nan), "the camera matrix holds a value that is not a finite number", false},
+      {withDouble(good, 8, inf), "the camera matrix holds a value that is not a finite number", false},
+      {withDouble(good, 120, nan), "the distortion holds a value that is not a finite number", false},
+      {withDouble(good, 128, 0), "the distortion scale is not positive", false},
+      {withInt(withInt(good, 0, 0), 4, 0), "the image size is outside 1 to 8192 pixels", false},
+      {withInt(good, 0, -640), "the image size is outside 1 to 8192 pixels", false},
+      {std::vector<uint8_t>(136, 0), "the image size is outside 1 to 8192 pixels", true},
+      {withDouble(withDouble(good, 8, 0), 48, 0), "the camera matrix is singular", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.problem);
+    writeBytes(dir_.file("Data/camera_para.dat"), c.record);
+    writeText(dir_.file("Data/WDM_camera_flipV.xml"),
+              c.demoReadsIt ? kStillDemo
+                            : "<video><source type=\"demo\" width=\"640\" height=\"480\" motion=\"still\" "
+                              "camera=\"demo_camera.dat\"/></video>\n");
+    std::string err, out;
+    EXPECT_EQ(runExpectingFailure(&err, &out), 1);
+    const std::string named = c.demoReadsIt
+                                  ? "the camera file Data/camera_para.dat cannot be used: "
+                                  : "arviewer: the camera parameter file Data/camera_para.dat cannot be used: ";
+    EXPECT_NE(err.find(named), std::string::npos) << err;
+    EXPECT_NE(err.find(c.problem), std::string::npos) << err;
+    EXPECT_EQ(out.find("reshape"), std::string::npos);
+  }
+}
+
+// A marker table that is a folder is named with its cause; the viewer runs without markers.
+TEST_F(ViewerEndToEnd, MarkerTableThatIsAFolderIsNamed) {
+  fs::remove(dir_.file("Data/markerdata.mkd"));
+  fs::create_directory(dir_.file("Data/markerdata.mkd"));
+  std::string err;
+  EXPECT_EQ(runAndQuit(&err), 0) << err;
+  EXPECT_NE(err.find("Data/markerdata.mkd: cannot read the marker table (Is a directory); no markers will be tracked"),
+            std::string::npos)
+      << err;
 }
 
 TEST_F(ViewerEndToEnd, DimSceneIsTrackedWithTheAutoThresholdAndNotWithTheFixedOne) {
@@ -257,7 +357,8 @@ TEST_F(ViewerEndToEnd, MissingCameraFileFailsBeforeAnyWindow) {
   fs::remove(dir_.path() + "/Data/camera_para.dat");
   std::string err, out;
   EXPECT_NE(runExpectingFailure(&err, &out), 0);
-  EXPECT_NE(err.find("Data/camera_para.dat"), std::string::npos) << err;
+  EXPECT_NE(err.find("cannot read the camera parameter file Data/camera_para.dat"), std::string::npos) << err;
+  EXPECT_EQ(err.find("cannot open the video source"), std::string::npos) << "the demo source needs the file: " << err;
   EXPECT_EQ(out.find("reshape"), std::string::npos);
 }
 
@@ -267,7 +368,7 @@ TEST_F(ViewerEndToEnd, MissingPatternFileFailsNamingIt) {
             "Data/models/house/house.3ds,Data/models/house/,1.0,Data/patterns/missing.patt,0,0,80\n");
   std::string err, out;
   EXPECT_NE(runExpectingFailure(&err, &out), 0);
-  EXPECT_NE(err.find("Data/patterns/missing.patt"), std::string::npos) << err;
+  EXPECT_NE(err.find("Data/patterns/missing.patt\" named on line 2 of"), std::string::npos) << err;
   EXPECT_NE(out.find("\"Data/patterns/missing.patt\" not found!!"), std::string::npos) << out;
   EXPECT_EQ(out.find("reshape"), std::string::npos);
 }
@@ -277,7 +378,8 @@ TEST_F(ViewerEndToEnd, VideoThatCannotOpenFailsNamingTheConfiguration) {
             "<video><source type=\"file\" file=\"Data/no-such-clip.avi\"/></video>\n");
   std::string err, out;
   EXPECT_NE(runExpectingFailure(&err, &out), 0);
-  EXPECT_NE(err.find("WDM_camera_flipV.xml"), std::string::npos) << err;
+  EXPECT_NE(err.find("configured in Data/WDM_camera_flipV.xml"), std::string::npos) << err;
+  EXPECT_EQ(err.find('\\'), std::string::npos) << "one spelling of the path: " << err;
   EXPECT_EQ(out.find("reshape"), std::string::npos);
 }
 

@@ -4,13 +4,17 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include "model/model_3ds.h"
+#include "model/model_file.h"
 #include "tests/model/model_files.h"
 #include "tests/support/gl_test_context.h"
+#include "tools/model3ds/gltf_writer.h"
 #include "tools/model3ds/image_writer.h"
+#include "tools/model3ds/model_writer.h"
 
 // The state calls drawing makes, as text: the test is linked with -Wl,--wrap=<function>, so
 // every call, from the model library too, passes through here on its way to OpenGL.
@@ -112,23 +116,59 @@ TEST(GroupDraw, StateCallsOnlyWhereTheMaterialChanges) {
   EXPECT_EQ(logStop(), "");
 }
 
-// File corners (-1, 0, -1) .. (1, 0, 1) become model corners (-1, -1, 0) .. (1, 1, 0) facing
-// the viewer, covering the viewport, texture (0, 0) at the bottom left.
-std::vector<uint8_t> squareFile(const uint8_t diffuse[3], const std::string& mapFile) {
-  ChunkWriter w;
-  testfiles::material(w, "skin", diffuse, nullptr, mapFile);
-  testfiles::object(w, "square", {-1, 0, -1, 1, 0, -1, 1, 0, 1, -1, 0, 1}, {0, 0, 1, 0, 1, 1, 0, 1},
-                    {{0, 2, 1}, {0, 3, 2}}, {{"skin", {0, 1}}});
-  return testfiles::wrapped(w.bytes());
+// Two squares side by side facing the viewer, covering the viewport: the left one brown, the
+// right one textured, texture (0, 0) at its bottom left. File corners (x, 0, z) become model
+// corners (x, z, 0).
+ModelDesc twoSquares() {
+  ModelDesc model;
+  model.materials = {{"brown", {120, 70, 30}, {0, 0, 0}, ""}, {"picture", {255, 255, 255}, {0, 0, 0}, "skin.png"}};
+  MeshDesc mesh;
+  mesh.name = "squares";
+  for (float x0 : {-1.0f, 0.0f}) {
+    mesh.vertices.insert(mesh.vertices.end(), {{x0, 0, -1}, {x0 + 1, 0, -1}, {x0 + 1, 0, 1}, {x0, 0, 1}});
+    mesh.texCoords.insert(mesh.texCoords.end(), {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
+  }
+  mesh.faces = {{0, 2, 1}, {0, 3, 2}, {4, 6, 5}, {4, 7, 6}};
+  mesh.faceMaterials = {{"brown", {0, 1}}, {"picture", {2, 3}}};
+  model.meshes = {mesh};
+  return model;
 }
 
-// Draws into a width x height viewport and returns pixel (x, y), y counted from the bottom.
+// The same model as a Wavefront OBJ file with its material file, axes and corners turned as the
+// glTF writer turns them.
+void writeObj(const ModelDesc& model, const std::string& dir) {
+  std::string obj = "mtllib m.mtl\n", mtl;
+  const MeshDesc& mesh = model.meshes[0];
+  for (const Vec3& v : mesh.vertices)
+    obj += "v " + std::to_string(v[0]) + " " + std::to_string(v[2]) + " " + std::to_string(v[1]) + "\n";
+  for (const Vec2& t : mesh.texCoords) obj += "vt " + std::to_string(t[0]) + " " + std::to_string(t[1]) + "\n";
+  for (const auto& [name, faces] : mesh.faceMaterials) {
+    obj += "usemtl " + name + "\n";
+    for (uint16_t f : faces) {
+      obj += "f";
+      for (uint16_t corner : {mesh.faces[f].a, mesh.faces[f].c, mesh.faces[f].b})
+        obj += " " + std::to_string(corner + 1) + "/" + std::to_string(corner + 1);
+      obj += "\n";
+    }
+  }
+  for (const MaterialDesc& m : model.materials) {
+    mtl += "newmtl " + m.name + "\nKs 0 0 0\nKd";
+    for (uint8_t c : m.diffuse) mtl += " " + std::to_string(c / 255.0);
+    mtl += "\n" + (m.textureFile.empty() ? "" : "map_Kd " + m.textureFile + "\n");
+  }
+  writeText(dir + "/m.obj", obj);
+  writeText(dir + "/m.mtl", mtl);
+}
+
+// Draws into a width x height viewport, lit from the viewer by a white light without ambient
+// or highlight, and returns pixel (x, y), y counted from the bottom.
 struct Drawn {
   std::vector<uint8_t> px;
   int width, height;
   const uint8_t* at(int x, int y) const { return &px[((height - 1 - y) * width + x) * 4]; }
 };
-Drawn drawModel(C3DSMaxModel& model, const GlTestContext& ctx, int width, int height) {
+Drawn drawLit(C3DSMaxModel& model, const GlTestContext& ctx, int width, int height) {
+  static const GLfloat none[4] = {0, 0, 0, 1};
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -136,48 +176,63 @@ Drawn drawModel(C3DSMaxModel& model, const GlTestContext& ctx, int width, int he
   glLoadIdentity();
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);  // white, from +z
+  glLightfv(GL_LIGHT0, GL_SPECULAR, none);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
   for (uint32_t j = 0; j < model.m_nGroups; j++) model.m_groups[j]->Draw();
+  glDisable(GL_LIGHTING);
   glFinish();
   EXPECT_EQ(glErrorString("draw"), "");
   return {ctx.readPixels(), ctx.width(), ctx.height()};
 }
 
-// Textured: the picture upright, its bottom row at v = 0. Lit and untextured: the diffuse colour
-// along the normal. A model whose file is missing draws nothing.
-TEST(GroupDraw, LoadedModelsShowTheirPicturesAndColours) {
+// The same two squares from a 3DS, a glTF and an OBJ file draw alike: the brown one brown, the
+// picture upright with its bottom row at v = 0. A broken or missing file draws nothing, with
+// one line.
+TEST(GroupDraw, ModelsOfEveryFormatShowTheirColoursAndPictures) {
   GlTestContext ctx(32, 32);
   AR_REQUIRE_GL(ctx);
   TempDir dir;
   RgbaImage img(10, 4);
   for (int y = 0; y < 4; y++)
     for (int x = 0; x < 10; x++) img.set(x, y, static_cast<uint8_t>(20 * x), static_cast<uint8_t>(60 * y), 200);
-  std::string error;
-  ASSERT_TRUE(WriteBmp(dir.file("skin.bmp"), img, 24, &error)) << error;
-  const uint8_t grey[3] = {50, 50, 50}, colour[3] = {255, 0, 128};
-  C3DSMaxModel textured, lit, missing;
-  ASSERT_TRUE(testfiles::load(textured, dir, squareFile(grey, "skin.bmp"), dir.path() + "/").ok);
-  ASSERT_NE(textured.m_materials[0]->m_texture.m_id, 0u);
-  Drawn drawn = drawModel(textured, ctx, 10, 4);
-  for (int y = 0; y < 4; y++)
-    for (int x = 0; x < 10; x++)
-      for (int k = 0; k < 3; k++) EXPECT_NEAR(drawn.at(x, y)[k], img.at(x, 3 - y)[k], 1) << x << "," << y;
-
-  ASSERT_TRUE(testfiles::load(lit, dir, squareFile(colour, "")).ok);
-  const GLfloat none[4] = {0, 0, 0, 1};
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);  // white, from +z
-  glLightfv(GL_LIGHT0, GL_SPECULAR, none);
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
-  drawn = drawModel(lit, ctx, 16, 16);
-  for (int k = 0; k < 3; k++) EXPECT_NEAR(drawn.at(8, 8)[k], colour[k], 1) << k;
-  glDisable(GL_LIGHTING);
-
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(missing.Load("no/such/model.3ds", ""));
-  testing::internal::GetCapturedStdout();
-  logStart();
-  drawModel(missing, ctx, 16, 16);
-  EXPECT_EQ(logStop(), "");
+  std::string error, gltf;
+  ASSERT_TRUE(WritePng(dir.file("skin.png"), img, 3, &error)) << error;
+  const ModelDesc model = twoSquares();
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(Write3ds(model, &bytes, &error) && WriteGltf(model, &gltf, &error)) << error;
+  writeBytes(dir.file("m.3ds"), bytes);
+  writeText(dir.file("m.gltf"), gltf);
+  writeObj(model, dir.path());
+  writeText(dir.file("broken.gltf"), "{\"asset\": {\"version\": \"2.0\"}, \"meshes\": [");
+  for (const char* file : {"m.3ds", "m.gltf", "m.obj"}) {
+    SCOPED_TRACE(file);
+    C3DSMaxModel loaded;
+    CTextureCache textures;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(arLoadModelFile(&loaded, dir.file(file).c_str(), (dir.path() + "/").c_str(), &textures));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    const Drawn drawn = drawLit(loaded, ctx, 20, 4);
+    for (int y = 0; y < 4; y++)
+      for (int x = 0; x < 10; x++)
+        for (int k = 0; k < 3; k++) {
+          EXPECT_NEAR(drawn.at(x, y)[k], model.materials[0].diffuse[k], 1) << x << "," << y;
+          EXPECT_NEAR(drawn.at(10 + x, y)[k], img.at(x, 3 - y)[k], 1) << x << "," << y;
+        }
+  }
+  for (const char* file : {"broken.gltf", "missing.gltf", "missing.3ds"}) {
+    C3DSMaxModel loaded;
+    CTextureCache textures;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(arLoadModelFile(&loaded, dir.file(file).c_str(), "", &textures));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("model: cannot read " + dir.file(file) + ": ", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    logStart();
+    drawLit(loaded, ctx, 20, 4);
+    EXPECT_EQ(logStop().find("polygon"), std::string::npos);
+  }
 }
 
 }  // namespace

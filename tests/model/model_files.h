@@ -25,6 +25,13 @@ inline bool mentions(const std::string& output, const std::string& text) {
   return output.find(text) != std::string::npos;
 }
 
+// The kinds of what the model's load found damaged, in order.
+inline std::vector<ModelDamageKind> kinds(const C3DSMaxModel& model) {
+  std::vector<ModelDamageKind> found;
+  for (const ModelDamage& d : model.m_damage) found.push_back(d.kind);
+  return found;
+}
+
 // Writes a chunk whose content body() writes; returns its offset (for SetLength).
 template <typename Body>
 size_t chunk(ChunkWriter& w, uint16_t id, Body body) {
@@ -110,9 +117,9 @@ struct Loaded {
 inline Loaded load(C3DSMaxModel& model, const TempDir& dir, const std::vector<uint8_t>& bytes,
                    const std::string& prefix = "") {
   writeBytes(dir.file("m.3ds"), bytes);
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   const bool ok = model.Load(dir.file("m.3ds").c_str(), prefix.c_str());
-  return {ok, testing::internal::GetCapturedStdout()};
+  return {ok, testing::internal::GetCapturedStderr()};
 }
 
 }  // namespace testfiles

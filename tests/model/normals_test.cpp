@@ -1,7 +1,6 @@
-// Face normals, vertex normals, and the pointer vector that holds groups and materials.
+// Face normals and vertex normals.
 #include <gtest/gtest.h>
 
-#include "model/chunk_reader.h"
 #include "model/model_3ds.h"
 #include "tests/model/model_files.h"
 
@@ -15,23 +14,20 @@ CVertex at(float x, float y, float z) {
 
 // One group of the given vertices and faces, linked, with face and vertex normals set.
 struct HandModel {
-  C3DSMaxModel model;
-  CGroup* group = new CGroup;
+  CGroup group;
   HandModel(const std::vector<CVertex>& vertices, const std::vector<testfiles::Face>& faces) {
-    model.m_groups.Add(group);
-    model.m_nGroups = 1;
-    group->m_nVertices = static_cast<uint32_t>(vertices.size());
-    group->m_nFaces = static_cast<uint32_t>(faces.size());
-    EXPECT_TRUE(group->Allocate());
-    std::copy(vertices.begin(), vertices.end(), group->m_pVertices);
+    group.m_nVertices = static_cast<uint32_t>(vertices.size());
+    group.m_nFaces = static_cast<uint32_t>(faces.size());
+    EXPECT_TRUE(group.Allocate());
+    std::copy(vertices.begin(), vertices.end(), group.m_pVertices);
     for (size_t i = 0; i < faces.size(); i++) {
-      CFace& f = group->m_pFaces[i];
-      f.pA = &group->m_pVertices[faces[i].a];
-      f.pB = &group->m_pVertices[faces[i].b];
-      f.pC = &group->m_pVertices[faces[i].c];
+      CFace& f = group.m_pFaces[i];
+      f.pA = &group.m_pVertices[faces[i].a];
+      f.pB = &group.m_pVertices[faces[i].b];
+      f.pC = &group.m_pVertices[faces[i].c];
       f.ComputeNormal();
     }
-    ComputeVertexNormals(&model);
+    ComputeVertexNormals({&group});
   }
 };
 
@@ -59,8 +55,8 @@ TEST(Normals, FaceAndVertexNormalsOfSmallMeshes) {
   };
   for (const Case& c : cases) {
     HandModel hand(c.vertices, c.faces);
-    const CFace& f = hand.group->m_pFaces[c.index];
-    const CVertex& v = hand.group->m_pVertices[c.index];
+    const CFace& f = hand.group.m_pFaces[c.index];
+    const CVertex& v = hand.group.m_pVertices[c.index];
     const float got[3] = {c.ofFace ? f.nx : v.nx, c.ofFace ? f.ny : v.ny, c.ofFace ? f.nz : v.nz};
     for (int k = 0; k < 3; k++) EXPECT_EQ(got[k], c.want[k]) << c.name << " component " << k;
   }
@@ -74,19 +70,6 @@ TEST(Normals, LoadedFaceCounterClockwiseInFileCoordinatesFacesUp) {
   ASSERT_TRUE(testfiles::load(model, dir, testfiles::wrapped(w.bytes())).ok);
   EXPECT_EQ(model.m_groups[0]->m_pFaces[0].ny, 1.0f);  // the model's y points up
   EXPECT_EQ(model.m_groups[0]->m_pVertices[2].ny, 1.0f);
-}
-
-TEST(RefVector, FindsRemovesAndNeverDeletesWhatItPointsTo) {
-  int a = 1, b = 2, c = 3;
-  CRefVector<int*> v;
-  v.Add(&a), v.Add(&b), v.Add(&c);
-  EXPECT_EQ(v.Find(&b), 1);
-  EXPECT_EQ(v.Find(nullptr), -1);
-  v.RemoveAt(0);
-  EXPECT_EQ(v.Find(&a), -1);
-  EXPECT_EQ(v[0], &b);
-  EXPECT_EQ(v.size(), 2u);
-  EXPECT_EQ(a, 1);
 }
 
 }  // namespace

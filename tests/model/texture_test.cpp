@@ -1,12 +1,17 @@
-// Texture images: the raster built from each kind of picture file, and its upload.
+// Texture images: the raster built from each kind of picture file, its upload, the lookup of
+// names in another letter case, and one texture per file shared by every material.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
+#include "model/model_3ds.h"
 #include "model/texture.h"
+#include "model/texture_cache.h"
 #include "model/texture_image.h"
+#include "tests/model/model_files.h"
 #include "tests/support/gl_test_context.h"
-#include "tests/test_files.h"
 #include "tools/model3ds/image_writer.h"
 
 namespace {
@@ -21,10 +26,10 @@ RgbaImage distinctPixels(int width, int height, uint8_t alpha = 255) {
   return img;
 }
 
-std::string decode(const std::vector<uint8_t>& bytes, CJDIB* raster, bool wantOk = true) {
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(DecodeTextureImage(bytes.data(), bytes.size(), "pic", raster), wantOk);
-  return testing::internal::GetCapturedStdout();
+std::string decode(const std::vector<uint8_t>& bytes, CJDIB* raster, bool wantOk = true, int maxSide = 0) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(DecodeTextureImage(bytes.data(), bytes.size(), "pic", raster, maxSide), wantOk);
+  return testing::internal::GetCapturedStderr();
 }
 
 // Raster row r (bottom first) holds picture row height - 1 - r; grey pictures (the picture's
@@ -55,25 +60,18 @@ TEST(TextureImage, Bitmaps24And32BecomeRgbAndRgbaBottomRowFirst) {
   expectRasterHoldsPicture(raster32, img32, 4, 255);
 }
 
-TEST(TextureImage, OtherPicturesAreDecodedByTheirChannelsWithOneLine) {
+TEST(TextureImage, OtherPicturesAreDecodedByTheirChannelsWithoutAWord) {
   TempDir dir;
   RgbaImage img = distinctPixels(6, 5, 90);
   std::string error;
-  struct Case {
-    int channels, rasterChannels, alpha;
-    const char* line;
-  } cases[] = {{1, 3, 0, "1 channel as RGB"},
-               {2, 4, -1, "2 channels as RGBA"},  // grey + alpha: the picture's green became alpha
-               {3, 3, 0, "3 channels as RGB"},
-               {4, 4, 90, "4 channels as RGBA"}};
-  for (const Case& c : cases) {
-    const std::string path = dir.file("p" + std::to_string(c.channels) + ".png");
-    ASSERT_TRUE(WritePng(path, img, c.channels, &error)) << error;
+  // channels, raster channels, alpha; grey + alpha: the picture's green became alpha
+  const int cases[][3] = {{1, 3, 0}, {2, 4, -1}, {3, 3, 0}, {4, 4, 90}};
+  for (const auto& c : cases) {
+    const std::string path = dir.file("p" + std::to_string(c[0]) + ".png");
+    ASSERT_TRUE(WritePng(path, img, c[0], &error)) << error;
     CJDIB raster;
-    EXPECT_EQ(decode(readBytes(path), &raster),
-              std::string("texture: pic: a PNG picture, not a 24- or 32-bit bitmap; decoded from its ") + c.line +
-                  "\n");
-    expectRasterHoldsPicture(raster, img, c.rasterChannels, c.alpha, c.channels <= 2);
+    EXPECT_EQ(decode(readBytes(path), &raster), "");
+    expectRasterHoldsPicture(raster, img, c[1], c[2], c[0] <= 2);
   }
 }
 
@@ -85,11 +83,43 @@ TEST(TextureImage, UndecodableAndOversizedPicturesAreRefusedWithOneLine) {
   EXPECT_EQ(raster.m_state, -1);
   auto huge = EncodeBmp(distinctPixels(2, 2), 24);
   huge[18] = 0x40, huge[19] = 0x9C;  // width 40000
-  out = decode(huge, &raster, false);
-  EXPECT_NE(out.find("larger than 8192 on a side"), std::string::npos) << out;
+  EXPECT_EQ(decode(huge, &raster, false), "texture: pic: 40000 x 2 pixels, larger than 8192 on a side; not loaded\n");
+  // A PNG header claiming 20000 x 20000, which the decoder itself refuses without saying why.
+  const uint8_t png[] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                         0,    0,   0x4E, 0x20, 0, 0, 0x4E, 0x20, 8, 2, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(decode({png, png + sizeof png}, &raster, false),
+            "texture: pic: 20000 x 20000 pixels, larger than 8192 on a side; not loaded\n");
   auto cut = EncodeBmp(distinctPixels(8, 8), 24);
   cut.resize(70);  // 54 bytes of headers, 16 of the 8 x 24 = 192 bytes of pixels
   EXPECT_EQ(decode(cut, &raster, false), "texture: pic: the bitmap ends 176 bytes before the end of its pixels\n");
+  // A JPEG Huffman table claiming 16 x 17 = 272 codes, which the decoder would write past its
+  // table to build; also behind fill bytes, which the decoder skips before the start of image.
+  std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x23, 0x00};
+  jpeg.insert(jpeg.end(), 16, 17);
+  jpeg.insert(jpeg.end(), 272, 1);
+  for (int fill : {0, 3}) {
+    jpeg.insert(jpeg.begin(), fill, 0xFF);
+    EXPECT_EQ(decode(jpeg, &raster, false),
+              "texture: pic: a Huffman table of the JPEG picture holds more than 256 codes; not loaded\n");
+  }
+}
+
+TEST(TextureImage, PicturesBeyondTheSideLimitAreScaledDownWithOneLine) {
+  RgbaImage img(64, 8);
+  for (int y = 0; y < 8; y++)
+    for (int x = 0; x < 64; x++) img.set(x, y, x < 32 ? 200 : 10, 100, y < 4 ? 50 : 150);
+  CJDIB raster;
+  EXPECT_EQ(decode(EncodeBmp(img, 24), &raster, true, 16),
+            "texture: pic: 64 x 8 pixels, more than 16 on a side; scaled down to 16 x 2\n");
+  ASSERT_EQ(raster.m_width, 16);
+  ASSERT_EQ(raster.m_height, 2);
+  // Scaled, not cut or turned: the bottom left keeps its colours, the top right its own.
+  const uint8_t* bottomLeft = raster.m_pBits;
+  const uint8_t* topRight = raster.m_pBits + raster.Stride() + 15 * 3;
+  EXPECT_NEAR(bottomLeft[0], 200, 2);
+  EXPECT_GT(bottomLeft[2], 130);
+  EXPECT_NEAR(topRight[0], 10, 2);
+  EXPECT_LT(topRight[2], 70);
 }
 
 // Level 0 read back: row 0 (t = 0) is the picture's bottom row, no shear from the padded rows
@@ -121,6 +151,60 @@ TEST(TextureLoad, UploadKeepsColoursAndRowsAndSetsFiltersAndWrapping) {
     for (int x = 0; x < 10; x++)
       for (int k = 0; k < 3; k++) EXPECT_EQ(texels[(t * 10 + x) * 3 + k], img.at(x, 3 - t)[k]) << t << "," << x;
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+
+  // A picture 8192 wide is uploaded 4096 wide.
+  ASSERT_TRUE(WritePng(dir.file("wide.png"), RgbaImage(8192, 4), 3, &error)) << error;
+  CTexture wide;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(wide.Load(dir.file("wide.png").c_str()));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("scaled down to 4096 x 2"), std::string::npos);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &value);
+  EXPECT_EQ(value, 4096);
+}
+
+// Three models of materials that all name one picture, in the letter case of another system:
+// with one cache the picture is read, decoded and uploaded once, and said once to be found
+// under another name; a missing picture is reported once.
+TEST(TextureCache, MaterialsOfManyModelsShareOneTexturePerFile) {
+  GlTestContext ctx(16, 16);
+  AR_REQUIRE_GL(ctx);
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(WritePng(dir.file("tex.png"), distinctPixels(8, 8), 3, &error)) << error;
+  ChunkWriter w;
+  for (int i = 0; i < 20; i++)
+    testfiles::material(w, "m" + std::to_string(i), nullptr, nullptr, i % 2 ? "TEX.PNG" : "tex.png");
+  for (int i = 0; i < 3; i++) testfiles::material(w, "gone" + std::to_string(i), nullptr, nullptr, "gone.png");
+  writeBytes(dir.file("m.3ds"), testfiles::wrapped(w.bytes()));
+  CTextureCache cache;
+  C3DSMaxModel models[3];
+  testing::internal::CaptureStderr();
+  for (C3DSMaxModel& model : models)
+    EXPECT_TRUE(model.Load(dir.file("m.3ds").c_str(), (dir.path() + "/").c_str(), &cache));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(cache.FileCount(), 2u);
+  const CTexture& first = models[0].m_materials[0]->m_texture;
+  ASSERT_NE(first.m_id, 0u);
+  for (const C3DSMaxModel& model : models)
+    for (int i = 0; i < 20; i++) {
+      EXPECT_EQ(model.m_materials[i]->m_texture.m_id, first.m_id);
+      EXPECT_EQ(model.m_materials[i]->m_texture.m_shared, first.m_shared);
+    }
+  EXPECT_EQ(models[2].m_materials[22]->m_texture.m_id, 0u);
+  EXPECT_EQ(err, "texture: " + dir.path() + "/TEX.PNG is not there; using " + dir.path() +
+                     "/tex.png, whose name differs only in letter case\n"
+                     "texture: cannot read " + dir.path() + "/gone.png: No such file or directory\n")
+      << err;
+
+  // Without a cache each material loads on its own, and a differently spelt name is found and said.
+  C3DSMaxModel alone;
+  testing::internal::CaptureStderr();
+  alone.Load(dir.file("m.3ds").c_str(), (dir.path() + "/").c_str());
+  const std::string aloneErr = testing::internal::GetCapturedStderr();
+  EXPECT_NE(alone.m_materials[1]->m_texture.m_id, alone.m_materials[0]->m_texture.m_id);
+  EXPECT_NE(alone.m_materials[1]->m_texture.m_id, 0u);
+  EXPECT_NE(aloneErr.find("texture: " + dir.path() + "/TEX.PNG is not there; using " + dir.path() + "/tex.png"),
+            std::string::npos) << aloneErr;
 }
 
 }  // namespace

@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "sim/pattern_picture.h"
 #include "sim/sim_image.h"
 #include "tests/test_files.h"
-#include "tests/tools/pattern_tools_support.h"
+#include "tests/tools/tool_run.h"
 #include "tools/patterns/pattern_designs.h"
 
 namespace {
@@ -25,7 +26,7 @@ TEST(PatternToolsCli, PictureToPatternToPrintedMarkerAndBackKeepsThePattern) {
   TempDir dir;
   ASSERT_EQ(runPatternTool("ardrawpatterns", quoted(dir.path()) + " 128").status, 0);
   const std::string picture = dir.file("rocket.png"), patt = dir.file("rocket.patt");
-  ToolRun run = runPatternTool("armkpatt", quoted(picture) + " " + quoted(patt));
+  ToolRun run = runPatternTool("armkpatt", "--interior " + quoted(picture) + " " + quoted(patt));
   ASSERT_EQ(run.status, 0) << run.output;
   std::vector<int> original;
   std::string error;
@@ -58,6 +59,7 @@ TEST(PatternToolsCli, BadInputFailsWithOneLineNamingTheFileAndTheCause) {
   std::string error;
   ASSERT_TRUE(simWritePng(dir.file("flat.png"), flat, &error));
   ASSERT_EQ(runPatternTool("ardrawpatterns", quoted(dir.path())).status, 0);
+  std::filesystem::create_directories(dir.file("empty"));
   struct Case {
     std::string tool, arguments, expected;
     int status;
@@ -70,7 +72,13 @@ TEST(PatternToolsCli, BadInputFailsWithOneLineNamingTheFileAndTheCause) {
       {"armkpatt", quoted(dir.file("notes.txt")) + " out.patt", dir.file("notes.txt") + "\": not a readable", 1},
       {"armkpatt", quoted(dir.file("flat.png")) + " out.patt", "uniform", 1},
       {"armkpatt", "--whole " + quoted(dir.file("ring.png")) + " out.patt", "no black square border", 1},
-      {"armkpatt", quoted(dir.file("ring.png")) + " " + quoted(dir.file("no/such/out.patt")), "no/such/out.patt", 1},
+      {"armkpatt", "--interior " + quoted(dir.file("ring.png")) + " " + quoted(dir.file("no/such/out.patt")),
+       "no/such/out.patt", 1},
+      {"armkpatt", quoted(dir.file("ring.png")) + " out.patt", "no marker found (a black square border around the picture); give --interior", 1},
+      {"armkpatt", "--interior " + quoted(dir.file("ring.png")) + " " + quoted(dir.file("r.patt")) + " --against " +
+                       quoted(dir.file("none")), dir.file("none") + "\": cannot open the marker table", 1},
+      {"armkpatt", "check", "check takes one SET", 2},
+      {"armkpatt", "check " + quoted(dir.file("empty")), dir.file("empty") + "\": no .patt files in the folder", 1},
       {"armarker", quoted(dir.file("notes.txt")) + " out.png", dir.file("notes.txt") + "\": value 1 is not an integer", 1},
       {"armarker", quoted(dir.file("missing.patt")) + " out.png", dir.file("missing.patt") + "\": cannot open", 1},
       {"armarker", "--size 0 " + quoted(dir.file("ring.png")) + " out.png", "marker size", 2},
@@ -88,6 +96,37 @@ TEST(PatternToolsCli, BadInputFailsWithOneLineNamingTheFileAndTheCause) {
   }
   EXPECT_FALSE(std::ifstream("out.patt").good());
   EXPECT_FALSE(std::ifstream("out.png").good());
+}
+
+TEST(PatternToolsCli, ChecksFlagANearCopyOfAShippedPatternAndPassTheShippedSet) {
+  ToolRun run = runPatternTool("armkpatt", "check Data/patterns");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.out.find("no two patterns are confusable"), std::string::npos) << run.out;
+  EXPECT_EQ(run.err, "");
+
+  // hook with one corner block painted over.
+  TempDir dir;
+  SimImage hook;
+  std::string error;
+  ASSERT_TRUE(simLoadImage("Data/patterns/hook.png", &hook, &error)) << error;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) hook.pixels[(y * hook.width + x) * hook.channels] = 0;
+  ASSERT_TRUE(simWritePng(dir.file("near.png"), hook, &error)) << error;
+  std::filesystem::create_directories(dir.file("set"));
+  for (const auto& entry : std::filesystem::directory_iterator("Data/patterns"))
+    if (entry.path().extension() == ".patt") std::filesystem::copy(entry.path(), dir.file("set"));
+  run = runPatternTool("armkpatt", "--interior " + quoted(dir.file("near.png")) + " " + quoted(dir.file("set/near.patt")) +
+                                       " --against Data/markerdata.mkd");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.out.find("  hook         0.9"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("warning: \"" + dir.file("set/near.patt") + "\" is confusable with hook (0.9"),
+            std::string::npos) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+
+  run = runPatternTool("armkpatt", "check " + quoted(dir.file("set")));
+  EXPECT_EQ(run.status, 3) << run.output;
+  EXPECT_NE(run.err.find("confusable patterns in " + dir.file("set") + ": hook and near (0.9"), std::string::npos)
+      << run.err;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "detect/pattern_file.h"
 #include "tests/test_files.h"
-#include "tests/tools/pattern_tools_support.h"
+#include "tests/tools/tool_run.h"
 #include "tools/patterns/pattern_designs.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "sim/pattern_picture.h"
 #include "sim/sim_image.h"
 #include "tests/test_files.h"
-#include "tests/tools/pattern_tools_support.h"
+#include "tests/tools/tool_run.h"
 #include "tools/patterns/marker_image.h"
 #include "tools/patterns/pattern_designs.h"
 

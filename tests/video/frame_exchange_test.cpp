@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 namespace {
@@ -95,6 +96,36 @@ TEST(FrameExchange, DropsFramesWhileStoppedOfAnotherSizeOrAfterTheEnd) {
   EXPECT_TRUE(exchange.finished());
   EXPECT_FALSE(exchange.publish(numbered(4).data(), 12, 3, 2));
   EXPECT_EQ(exchange.take(), nullptr);
+}
+
+TEST(FrameExchange, LosslessProducerWaitsSoEveryFrameArrivesInOrderWithItsTime) {
+  FrameExchange exchange;
+  exchange.configure(3, 2, false, false);
+  exchange.setLossless(true);
+  exchange.setAccepting(true);
+  std::thread producer([&exchange] {
+    for (int i = 0; i < 40; i++) exchange.publish(numbered(i).data(), 12, 3, 2, i * 0.5);
+    exchange.finish();
+  });
+  std::vector<int> seen;
+  double seconds = -1;
+  while (uint8_t* frame = exchange.waitTake(std::chrono::seconds(5), &seconds)) {
+    EXPECT_EQ(seconds, pixel(frame, 0, 0) * 0.5);
+    seen.push_back(pixel(frame, 0, 0));
+    exchange.release();
+  }
+  producer.join();
+  ASSERT_EQ(seen.size(), 40u) << "no frame dropped";
+  for (int i = 0; i < 40; i++) EXPECT_EQ(seen[i], i);
+
+  // Stopping releases a producer waiting for a consumer that is gone.
+  exchange.configure(3, 2, false, false);
+  exchange.setLossless(true);
+  exchange.setAccepting(true);
+  exchange.publish(numbered(1).data(), 12, 3, 2);
+  std::thread blocked([&exchange] { exchange.publish(numbered(2).data(), 12, 3, 2); });
+  exchange.setAccepting(false);
+  blocked.join();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// armodel3ds: writes the built-in models as 3DS files with their texture pictures, and loads a
-// model file with the viewer's loader to show what it holds and how long loading takes.
+// armodel3ds: writes the built-in models (3DS or glTF files with their texture pictures), and
+// loads a model file with the viewer's loader to show what it holds and how long loading takes.
 //
 //   armodel3ds write NAME FOLDER
 //   armodel3ds list
@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "gl/exit_leak_check.h"
 #include "model/model_3ds.h"
+#include "model/model_file.h"
+#include "model/texture_cache.h"
 #include "tools/model3ds/shipped_models.h"
 
 namespace {
@@ -25,14 +28,15 @@ void printUsage(FILE* out) {
                "       armodel3ds list\n"
                "       armodel3ds info FILE [TEXTURE_PREFIX] [--repeat N]\n"
                "\n"
-               "write  writes the built-in model NAME as FOLDER/NAME.3ds with its texture picture\n"
-               "       in FOLDER (which must exist). Model units: 1 unit is 40 mm at scale 1.0, so\n"
-               "       an 80 mm marker spans -1 .. 1.\n"
+               "write  writes the built-in model NAME as FOLDER/NAME.3ds (or NAME.gltf) with its\n"
+               "       texture picture, if any, in FOLDER (which must exist). Model units: 1 unit is\n"
+               "       40 mm at scale 1.0, so an 80 mm marker spans -1 .. 1.\n"
                "list   lists the built-in models.\n"
-               "info   loads FILE as the viewer does (textures from TEXTURE_PREFIX followed by the\n"
-               "       file names inside the model; default: FILE's folder), prints its meshes and\n"
-               "       materials, and the median time of N loads (default 20). Needs an X display\n"
-               "       for the OpenGL textures (for example under xvfb-run).\n");
+               "info   loads FILE as the viewer does (3DS: textures from TEXTURE_PREFIX followed by\n"
+               "       the file names inside the model, default FILE's folder; other formats: beside\n"
+               "       FILE), prints its meshes and materials, and the median time of N loads\n"
+               "       (default 20). Needs an X display for the OpenGL textures (for example under\n"
+               "       xvfb-run).\n");
 }
 
 int listModels() {
@@ -55,8 +59,9 @@ int writeModel(const std::string& name, const std::string& folder) {
     std::fprintf(stderr, "armodel3ds: %s\n", error.c_str());
     return 1;
   }
-  std::printf("wrote %s/%s.3ds and %s/%s\n", folder.c_str(), name.c_str(), folder.c_str(),
-              model.textureFile.c_str());
+  std::printf("wrote %s/%s", folder.c_str(), ShippedModelFile(model).c_str());
+  if (!model.textureFile.empty()) std::printf(" and %s/%s", folder.c_str(), model.textureFile.c_str());
+  std::printf("\n");
   return 0;
 }
 
@@ -116,14 +121,16 @@ int infoModel(int argc, char** argv) {
   bool loaded = false;
   for (int i = 0; i < repeat; i++) {
     C3DSMaxModel model;
+    CTextureCache textures;  // one per load, so that every load reads its textures
     const auto start = std::chrono::steady_clock::now();
-    loaded = model.Load(file.c_str(), prefix.c_str());
+    loaded = arLoadModelFile(&model, file.c_str(), prefix.c_str(), &textures);
     glFinish();
     millis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     if (i == 0) printModel(model);
     deleteTextures(model);
     if (!loaded) break;
   }
+  arglCheckLeaksNow();
   if (!loaded) return 1;
   std::sort(millis.begin(), millis.end());
   std::printf("load time: median %.2f ms, min %.2f ms, max %.2f ms over %d loads\n", millis[millis.size() / 2],

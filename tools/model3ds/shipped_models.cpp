@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/model3ds/gltf_writer.h"
 #include "tools/model3ds/mesh_builder.h"
 
 // Sizes are in model units: the viewer draws one unit as 40 mm at scale 1, so the 80 mm marker
@@ -27,9 +28,9 @@ void fillRect(RgbaImage& img, int x0, int y0, int x1, int y1, uint8_t r, uint8_t
     for (int x = x0; x < x1; x++) img.set(x, y, r, g, b);
 }
 
-// The viewer draws without lighting, so a face shows its texture (or plain white): every
-// material of a shipped model is textured from one picture, 256 x 128. Its left half is the
-// main picture; its right half holds 32 x 32 swatches, four per row, for the other materials.
+// Every material of the house and the rocket is textured from one picture, 256 x 128: its left
+// half is the main picture; its right half holds 32 x 32 swatches, four per row, for the other
+// materials. The tree shows plain material colours instead.
 constexpr int kAtlasWidth = 256, kAtlasHeight = 128, kSwatch = 32;
 
 struct UvRect {
@@ -165,11 +166,11 @@ ShippedModel house() {
   walls.Triangle({x1, y0, zt}, {x1, y1, zt}, {x1, 0, ridge}, {0, 0.8f}, {1, 0.8f}, {0.5f, 1}, "walls");
   walls.Triangle({x0, y1, zt}, {x0, y0, zt}, {x0, 0, ridge}, {0, 0.8f}, {1, 0.8f}, {0.5f, 1}, "walls");
 
-  // Roof: two slopes meeting at the ridge along x, overhanging the walls.
+  // Roof: two slopes meeting at the ridge along x, overhanging the walls, facing up and out.
   MeshBuilder roof("roof");
   const float rx0 = -0.92f, rx1 = 0.92f, ey = 0.74f, ez = 0.94f, rz = ridge + 0.03f;
-  roof.Quad({rx0, ey, ez}, {rx1, ey, ez}, {rx1, 0, rz}, {rx0, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
-  roof.Quad({rx1, -ey, ez}, {rx0, -ey, ez}, {rx0, 0, rz}, {rx1, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
+  roof.Quad({rx1, ey, ez}, {rx0, ey, ez}, {rx0, 0, rz}, {rx1, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
+  roof.Quad({rx0, -ey, ez}, {rx1, -ey, ez}, {rx1, 0, rz}, {rx0, 0, rz}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, "roof");
   // Thin fascia boards along the eaves.
   AddBox(roof, {rx0, ey - 0.02f, ez - 0.05f}, {rx1, ey + 0.01f, ez}, "roof");
   AddBox(roof, {rx0, -ey - 0.01f, ez - 0.05f}, {rx1, -ey + 0.02f, ez}, "roof");
@@ -271,7 +272,7 @@ ShippedModel rocket() {
     const float c = std::cos(angle), s = std::sin(angle);
     auto at = [&](float r, float z) { return Vec3{r * c, r * s, z}; };
     const Vec3 outline[4] = {at(radius - 0.02f, 1.0f), at(radius - 0.02f, 0.4f), at(0.64f, 0.05f), at(0.64f, 0.32f)};
-    AddPlate(fins, outline, {-s, c, 0}, 0.035f, "fins");
+    AddPlate(fins, outline, {s, -c, 0}, 0.035f, "fins");  // seen from there the outline runs counter-clockwise
   }
 
   MeshBuilder engine("engine");
@@ -283,9 +284,34 @@ ShippedModel rocket() {
   return m;
 }
 
+// A fir tree on a round patch of grass, in plain material colours (no texture), written as glTF.
+ShippedModel tree() {
+  ShippedModel m;
+  m.name = "tree";
+  m.description = "a fir tree on a patch of grass, in plain colours, as a glTF file (1.9 units tall)";
+  m.gltf = true;
+  m.model.materials = {
+      {"grass", {80, 150, 60}, {20, 20, 20}, ""},
+      {"bark", {110, 70, 35}, {30, 30, 30}, ""},
+      {"needles", {35, 120, 55}, {60, 60, 60}, ""},
+  };
+  MeshBuilder grass("grass");
+  AddLathe(grass, {0, 0, 0}, 0.95f, 0.95f, 0.05f, 32, "grass", true);
+  MeshBuilder trunk("trunk");
+  AddLathe(trunk, {0, 0, 0.05f}, 0.13f, 0.09f, 0.6f, 12, "bark", false);
+  MeshBuilder crown("crown");  // three tiers, each a closed cone
+  AddLathe(crown, {0, 0, 0.45f}, 0.72f, 0.0f, 0.7f, 20, "needles", true);
+  AddLathe(crown, {0, 0, 0.85f}, 0.56f, 0.0f, 0.6f, 20, "needles", true);
+  AddLathe(crown, {0, 0, 1.2f}, 0.4f, 0.0f, 0.7f, 20, "needles", true);
+  m.model.meshes = {grass.Build(), trunk.Build(), crown.Build()};
+  return m;
+}
+
 }  // namespace
 
-std::vector<std::string> ShippedModelNames() { return {"house", "rocket"}; }
+std::vector<std::string> ShippedModelNames() { return {"house", "rocket", "tree"}; }
+
+std::string ShippedModelFile(const ShippedModel& model) { return model.name + (model.gltf ? ".gltf" : ".3ds"); }
 
 bool MakeShippedModel(const std::string& name, ShippedModel* out) {
   if (name == "house") {
@@ -296,13 +322,24 @@ bool MakeShippedModel(const std::string& name, ShippedModel* out) {
     *out = rocket();
     return true;
   }
+  if (name == "tree") {
+    *out = tree();
+    return true;
+  }
   return false;
 }
 
 bool WriteShippedModel(const ShippedModel& model, const std::string& folder, std::string* error) {
   std::vector<uint8_t> bytes;
-  if (!Write3ds(model.model, &bytes, error)) return false;
-  if (!WriteFileBytes(folder + "/" + model.name + ".3ds", bytes, error)) return false;
+  if (model.gltf) {
+    std::string text;
+    if (!WriteGltf(model.model, &text, error)) return false;
+    bytes.assign(text.begin(), text.end());
+  } else if (!Write3ds(model.model, &bytes, error)) {
+    return false;
+  }
+  if (!WriteFileBytes(folder + "/" + ShippedModelFile(model), bytes, error)) return false;
+  if (model.textureFile.empty()) return true;
   const std::string texturePath = folder + "/" + model.textureFile;
   const bool isBmp = texturePath.size() > 4 && texturePath.compare(texturePath.size() - 4, 4, ".bmp") == 0;
   return isBmp ? WriteBmp(texturePath, model.texture, 24, error) : WritePng(texturePath, model.texture, 3, error);

@@ -8,12 +8,16 @@
 #include "tools/model3ds/model_writer.h"
 
 struct ShippedModel {
-  std::string name;         // folder and file name: <folder>/<name>.3ds
+  std::string name;         // folder and file name: <folder>/<name>.3ds (or .gltf)
   std::string description;  // one line for --help
   ModelDesc model;
-  std::string textureFile;  // map file name used by the model's textured material
+  bool gltf = false;        // written as a glTF 2.0 file instead of a 3DS file
+  std::string textureFile;  // map file name used by the model's textured materials; empty: none
   RgbaImage texture{1, 1};
 };
+
+// The model's file name in its folder: <name>.3ds or <name>.gltf.
+std::string ShippedModelFile(const ShippedModel& model);
 
 // The names of the built-in models, in a fixed order.
 std::vector<std::string> ShippedModelNames();
@@ -21,6 +25,6 @@ std::vector<std::string> ShippedModelNames();
 // The built-in model called name; false when there is none.
 bool MakeShippedModel(const std::string& name, ShippedModel* out);
 
-// Writes <folder>/<name>.3ds and its texture picture into folder (which must exist). False with
-// error when a file cannot be written.
+// Writes the model file and its texture picture (if any) into folder (which must exist). False
+// with error when a file cannot be written.
 bool WriteShippedModel(const ShippedModel& model, const std::string& folder, std::string* error);

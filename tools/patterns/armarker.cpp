@@ -1,4 +1,5 @@
 // armarker: writes a printable marker from a pattern file or a picture.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -106,11 +107,10 @@ int main(int argc, char** argv) {
   if (simLoadImage(files[0], &input, &imageError)) {
     MarkerInterior found;
     if (!findMarkerInterior(input, kind, &found, &error)) return fileError("\"" + files[0] + "\": " + error);
-    interior = found.wholeMarker
-                   ? resampleRegion(input, found.x0, found.y0, found.x1, found.y1,
-                                    static_cast<int>(std::lround(found.x1 - found.x0)),
-                                    static_cast<int>(std::lround(found.y1 - found.y0)))
-                   : input;
+    // A found interior is resampled upright at about its own resolution.
+    const auto& q = found.corners;
+    const int side = static_cast<int>(std::lround(std::hypot(q[1][0] - q[0][0], q[1][1] - q[0][1])));
+    interior = found.wholeMarker ? sampleInterior(input, found, std::max(side, 16), std::max(side, 16)) : input;
   } else if (simPictureFromPatternFile(files[0], &interior, &patternError)) {
     fromPattern = true;
   } else {

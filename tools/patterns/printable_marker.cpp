@@ -7,21 +7,15 @@
 #include <vector>
 
 #include "sim/pattern_picture.h"
+#include "tools/common/text_boxes.h"
 #include "tools/patterns/marker_image.h"
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#include <stb_easy_font.h>
-#pragma GCC diagnostic pop
 
 namespace {
 
 constexpr int kMaxSidePixels = 20000;
 constexpr double kCaptionMaxHeightMm = 3.0;
 constexpr double kCaptionMinMarginMm = 4.0;
-constexpr double kEasyFontGlyphHeight = 7.0;  // height of capitals in stb_easy_font units
 
 void fillRect(SimImage* image, double x0, double y0, double x1, double y1, uint8_t value) {
   const int ix0 = std::max(0, static_cast<int>(std::lround(x0)));
@@ -36,20 +30,8 @@ void fillRect(SimImage* image, double x0, double y0, double x1, double y1, uint8
 // Draws text with its top-left corner at (x, y), capitals height pixels tall; false when it
 // does not fit in maxWidth.
 bool drawCaption(SimImage* image, const std::string& text, double x, double y, double height, double maxWidth) {
-  std::string printable;
-  for (char ch : text) printable += (ch >= 32 && ch < 127) ? ch : '?';
-  std::vector<char> buffer(printable.size() * 270 + 1000);
-  const double scale = height / kEasyFontGlyphHeight;
-  if (stb_easy_font_width(printable.data()) * scale > maxWidth) return false;
-  const int quads = stb_easy_font_print(0, 0, printable.data(), nullptr, buffer.data(),
-                                        static_cast<int>(buffer.size()));
-  // Each quad is four vertices of 16 bytes: x, y, z as floats and four colour bytes.
-  for (int q = 0; q < quads; ++q) {
-    float first[2], third[2];
-    std::memcpy(first, buffer.data() + q * 64, sizeof first);
-    std::memcpy(third, buffer.data() + q * 64 + 32, sizeof third);
-    fillRect(image, x + first[0] * scale, y + first[1] * scale, x + third[0] * scale, y + third[1] * scale, 0);
-  }
+  if (textWidth(text, height) > maxWidth) return false;
+  for (const TextBox& box : textBoxes(text, x, y, height)) fillRect(image, box.x0, box.y0, box.x1, box.y1, 0);
   return true;
 }
 
