@@ -167,7 +167,10 @@ bool updateVisibleMarkers(TrackerState& state, const MarkerTable& table, std::ve
     v.scale = entry.scale;
     // A marker whose pose cannot be started (or that degenerates into non-finite numbers) has no
     // transform to draw with: skip it this frame.
-    if (arMarkerPose(&marker, center, static_cast<double>(entry.width), v.transform) < 0.0) continue;
+    const double width = static_cast<double>(entry.width);
+    const double err = state.detector.refine ? arMarkerPoseRefined(&marker, center, width, v.transform, nullptr)
+                                        : arMarkerPose(&marker, center, width, v.transform);
+    if (err < 0.0) continue;
     if (!transformIsFinite(v.transform)) continue;
     visible->push_back(v);
     state.anyVisible = true;

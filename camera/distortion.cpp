@@ -46,3 +46,16 @@ int arObservedToIdeal(const double distortion[4], double ox, double oy, double* 
   *iy = py / distortion[3] + distortion[1];
   return 0;
 }
+
+int arIdealToObservedJacobian(const double distortion[4], double ix, double iy, double jacobian[2][2]) {
+  // o = c + x (1 - p |x|^2) with x = s (i - c): do/di = s ((1 - p |x|^2) I - 2 p x x^T).
+  const double p = distortion[2] / kCoefficientUnit;
+  const double s = distortion[3];
+  const double x = (ix - distortion[0]) * s;
+  const double y = (iy - distortion[1]) * s;
+  const double d = 1.0 - p * (x * x + y * y);
+  jacobian[0][0] = s * (d - 2 * p * x * x);
+  jacobian[0][1] = jacobian[1][0] = -s * 2 * p * x * y;
+  jacobian[1][1] = s * (d - 2 * p * y * y);
+  return 0;
+}

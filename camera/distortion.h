@@ -11,3 +11,7 @@ int arIdealToObserved(const double distortion[4], double ix, double iy, double* 
 // Observed -> ideal, by exactly three Newton steps started at the observed radius (no
 // convergence test). Returns 0.
 int arObservedToIdeal(const double distortion[4], double ox, double oy, double* ix, double* iy);
+
+// Derivative of arIdealToObserved at the ideal point (ix, iy): observed offset = jacobian * ideal
+// offset for small offsets, row-major 2 x 2. Returns 0.
+int arIdealToObservedJacobian(const double distortion[4], double ix, double iy, double jacobian[2][2]);

@@ -49,7 +49,7 @@ enum class ArThresholdMode {
 };
 
 // How arDetectMarkers works on a frame. A default-constructed record gives exactly arFindMarkers
-// with threshold 100.
+// with threshold 100, bit for bit.
 struct ArDetectorSettings {
   ArThresholdMode thresholdMode = ArThresholdMode::Fixed;
   int threshold = 100;       // Fixed mode: 0 .. 255, dark where blue + green + red <= 3 * threshold
@@ -62,6 +62,14 @@ struct ArDetectorSettings {
   int maxCandidates = 30;    // square candidates examined and marker records per frame,
                              // 1 .. kArMaxCandidatesLimit; regions after the list is full are
                              // only counted (ArDetectionStats::candidatesBeyondLimit)
+  // true: after the line fit, every side is moved onto the edge the frame shows at sub-pixel
+  // precision (corners unbiased to a few hundredths of a pixel on clean frames); a side that
+  // cannot be refined (too near the frame border, no clear edge) keeps its fitted line.
+  bool refineCorners = false;
+  // true: interiors are sampled between the marker's corners (the refined ones with
+  // refineCorners) at the nearest pixel through a well-conditioned mapping, which identifies
+  // small, steeply tilted markers that the default sampling misses.
+  bool refineIdentification = false;
 };
 
 // Why arDetectMarkers returned -1.

@@ -25,9 +25,20 @@ void arSetThresholdMode(ArDetectorOptions* options, ArThresholdMode mode) {
     options->settings.maxCandidates = mode == ArThresholdMode::Fixed ? kArMaxMarkers : kArWideCandidateLimit;
 }
 
+void arSetRefinement(ArDetectorOptions* options, bool on) {
+  options->settings.refineCorners = on;
+  options->settings.refineIdentification = on;
+  options->refine = on;
+}
+
 int arParseDetectorOption(int argc, const char* const* argv, int* index, ArDetectorOptions* options,
                           std::string* error) {
   const char* word = argv[*index];
+  if (std::strcmp(word, "--refine") == 0) {
+    arSetRefinement(options, true);
+    *index += 1;
+    return 1;
+  }
   const bool threshold = std::strcmp(word, "--threshold") == 0;
   const bool candidates = std::strcmp(word, "--max-candidates") == 0;
   if (!threshold && !candidates) return 0;
@@ -78,5 +89,8 @@ const char* arDetectorOptionsUsage() {
          "                               adaptive (each pixel against its surroundings; for light\n"
          "                               that changes across the picture: gradients, shadows)\n"
          "  --max-candidates N           square candidates examined per frame (1..1024; default 30,\n"
-         "                               256 with auto and adaptive); raise it for crowded scenes\n";
+         "                               256 with auto and adaptive); raise it for crowded scenes\n"
+         "  --refine                     move every marker side onto its edge at sub-pixel precision,\n"
+         "                               identify small steep markers more reliably and refine poses\n"
+         "                               through the lens model: truer, steadier poses (off by default)\n";
 }

@@ -5,6 +5,8 @@
 //                                 Adaptive mode (see ArThresholdMode in detect/detection.h)
 //   --max-candidates N            square candidates and marker records per frame (1 .. 1024);
 //                                 30 by default, 256 in the auto and adaptive modes
+//   --refine                      refined corners and identification (ArDetectorSettings), and
+//                                 refined poses for the programs that estimate them
 #pragma once
 
 #include <string>
@@ -16,6 +18,7 @@ constexpr int kArWideCandidateLimit = 256;  // the candidate limit of the auto a
 struct ArDetectorOptions {
   ArDetectorSettings settings;        // what the options give so far
   bool maxCandidatesGiven = false;    // --max-candidates was given: modes no longer change it
+  bool refine = false;                // --refine was given: poses are to be refined as well
 };
 
 // Reads the option at argv[*index] (and its value, the next word). Returns 1 and moves *index
@@ -28,6 +31,9 @@ int arParseDetectorOption(int argc, const char* const* argv, int* index, ArDetec
 // Switches the threshold mode: the candidate limit follows the mode (30 for fixed, 256 for auto
 // and adaptive) unless --max-candidates was given.
 void arSetThresholdMode(ArDetectorOptions* options, ArThresholdMode mode);
+
+// Turns refinement of corners, identification and poses on or off, as --refine turns it on.
+void arSetRefinement(ArDetectorOptions* options, bool on);
 
 // "fixed 100", "auto" or "adaptive": the mode and, when fixed, the threshold.
 std::string arThresholdModeText(const ArDetectorSettings& settings);

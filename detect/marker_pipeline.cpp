@@ -5,7 +5,9 @@
 #include <new>
 
 #include "camera/camera_param.h"
+#include "camera/distortion.h"
 #include "detect/auto_threshold.h"
+#include "detect/corner_refinement.h"
 #include "detect/edge_lines.h"
 #include "detect/frame_levels.h"
 #include "detect/labeling.h"
@@ -107,7 +109,7 @@ int detectFrame(const uint8_t* frame, const ArDetectorSettings& settings, Detect
       arFindSquares(labels, kArMaxRegionArea, kArMinRegionArea, kArSquareFactor, &candidateCount,
                     settings.maxCandidates, &stats->candidatesBeyondLimit);
   int32_t markerCount = 0;
-  arMeasureMarkers(frame, candidates, candidateCount, gMarkers, &markerCount, settings.maxCandidates);
+  arMeasureMarkers(frame, candidates, candidateCount, gMarkers, &markerCount, settings.maxCandidates, settings);
   if (settings.thresholdMode == ArThresholdMode::Auto)
     arAutoThresholdLearn(frame, stats->threshold, gMarkers, markerCount);
   arUpdateMarkerHistory(gMarkers, &markerCount, settings.maxCandidates);
@@ -117,10 +119,19 @@ int detectFrame(const uint8_t* frame, const ArDetectorSettings& settings, Detect
   return 0;
 }
 
+// Identifies the interior bounded by the marker's corners, taken back to observed pixels.
+void identifyAtVertices(const uint8_t* frame, DetectedMarker& m) {
+  double corners[4][2];
+  for (int k = 0; k < 4; k++)
+    arIdealToObserved(arCurrentCamera.distortion, m.vertex[k][0], m.vertex[k][1], &corners[k][0], &corners[k][1]);
+  arIdentifyInterior(frame, corners, &m.id, &m.dir, &m.cf);
+}
+
 }  // namespace
 
 int arMeasureMarkers(const uint8_t* frame, const SquareCandidate* candidates, int32_t candidateCount,
-                     DetectedMarker* markers, int32_t* markerCount, int32_t capacity) {
+                     DetectedMarker* markers, int32_t* markerCount, int32_t capacity,
+                     const ArDetectorSettings& settings) {
   int32_t n = 0;
   for (int32_t i = 0; i < candidateCount && n < capacity; i++) {
     const SquareCandidate& c = candidates[i];
@@ -130,7 +141,12 @@ int arMeasureMarkers(const uint8_t* frame, const SquareCandidate* candidates, in
     m.pos[1] = c.centre[1];
     if (arFitEdgeLines(c.contourX, c.contourY, c.cornerIndex, arCurrentCamera.distortion, m.line, m.vertex) < 0)
       continue;
-    arIdentifyPattern(frame, c.contourX, c.contourY, c.cornerIndex, &m.id, &m.dir, &m.cf);
+    if (settings.refineCorners)
+      arRefineCorners(frame, arFrameWidth, arFrameHeight, arCurrentCamera.distortion, m.line, m.vertex, nullptr);
+    if (settings.refineIdentification)
+      identifyAtVertices(frame, m);
+    else
+      arIdentifyPattern(frame, c.contourX, c.contourY, c.cornerIndex, &m.id, &m.dir, &m.cf);
     n++;
   }
   *markerCount = n;

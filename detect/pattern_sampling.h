@@ -23,3 +23,14 @@ int arSamplePattern(const uint8_t* frame, const int32_t* contourX, const int32_t
 // cf -1.0) and returns -1; otherwise the result of arMatchPattern and 0.
 int arIdentifyPattern(const uint8_t* frame, const int32_t* contourX, const int32_t* contourY,
                       const int32_t cornerIndex[5], int32_t* id, int32_t* dir, double* cf);
+
+// The interior of the quadrilateral with corners[0 .. 3] (observed pixels, in the order of
+// cornerIndex above) sampled for refined identification: each sample takes the pixel nearest to
+// its position (rounded, where arSamplePattern truncates, which moves every sample half a pixel
+// up and left on average), through the unit square mapped onto the corners in closed form, which
+// stays well conditioned for steep views. Same grid layout and density otherwise; -1 when the
+// corners are degenerate.
+int arSampleInterior(const uint8_t* frame, const double corners[4][2], uint8_t grid[kArPatternBlockValues]);
+
+// Samples with arSampleInterior and matches; the results of arIdentifyPattern.
+int arIdentifyInterior(const uint8_t* frame, const double corners[4][2], int32_t* id, int32_t* dir, double* cf);

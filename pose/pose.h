@@ -19,6 +19,19 @@
 double arMarkerPose(const DetectedMarker* marker, const double center[2], double width,
                     double out[3][4]);
 
+// arMarkerPose carried to the least reprojection error: from its estimate, and from the same
+// pose with the tilt mirrored about the line of sight (a square seen from afar looks nearly the
+// same both ways), Levenberg-Marquardt moves the pose until the four model corners, projected
+// through the camera matrix and its lens model, land on the observed (distorted) corners; the
+// one with the lower error is kept. Returns that error, the mean squared distance per corner in
+// observed pixels squared, and writes its pose to out. *ambiguityRatio (if given) receives the
+// kept error divided by the other one, 0 .. 1: near 0 the tilt is certain, near 1 both tilts fit
+// the corners alike (1 as well when both fit exactly). -1.0 with out untouched when arMarkerPose
+// finds no pose, or neither start can be refined (a corner would lie behind the camera). Uses
+// process-wide work storage: one call at a time.
+double arMarkerPoseRefined(const DetectedMarker* marker, const double center[2], double width, double out[3][4],
+                           double* ambiguityRatio);
+
 // Starting rotation of a marker from the vanishing points of its two pairs of opposite edges,
 // seen through the camera matrix P (3 x 4). Column 0 of rotation is the marker's x axis,
 // column 1 its y axis, column 2 their cross product. 0, or -1 (rotation untouched) when the

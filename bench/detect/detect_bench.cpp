@@ -1,6 +1,8 @@
 // Cost of labelling and of the whole per-frame detection on synthetic frames from the shipped
 // camera (lens distortion included): 640 x 480 with 0, 1, 4 and 10 markers, clean and noisy;
-// the threshold modes; 1280 x 720 and 1920 x 1080; 20 markers and the candidate limit.
+// the threshold modes; 1280 x 720 and 1920 x 1080; 20 markers and the candidate limit; and a
+// tracking frame of 4 markers, detection alone and with the pose of every marker, plain and
+// refined (Tracking/...), whose differences are what refinement costs.
 // Run from the repository root (it reads Data/) with
 //   bench_detect --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
 // and read the medians; frames_per_second is the rate of whole frames.
@@ -17,6 +19,7 @@
 #include "detect/labeling.h"
 #include "detect/marker_pipeline.h"
 #include "detect/pattern.h"
+#include "pose/pose.h"
 #include "sim/pattern_picture.h"
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
@@ -167,7 +170,41 @@ void detectMarkers(benchmark::State& state, int markerCount, ArDetectorSettings 
   reportRate(state);
 }
 
+// Detection of the 4-marker frame and, with poses, the pose of every identified marker (80 mm
+// wide); refined: corners, identification and poses all refined.
+void trackFrame(benchmark::State& state, bool noisy, bool poses, bool refined) {
+  const Scene scene = renderScene(4, noisy);
+  ArDetectorSettings settings;
+  settings.refineCorners = refined;
+  settings.refineIdentification = refined;
+  const double centre[2] = {0, 0};
+  int posed = 0;
+  for (auto _ : state) {
+    DetectedMarker* markers = nullptr;
+    int count = 0;
+    if (arDetectMarkers(scene.frame.data(), settings, &markers, &count) < 0) state.SkipWithError("detection failed");
+    posed = 0;
+    for (int i = 0; poses && i < count; i++) {
+      if (markers[i].id < 0) continue;
+      double pose[3][4];
+      const double err = refined ? arMarkerPoseRefined(&markers[i], centre, 80, pose, nullptr)
+                                 : arMarkerPose(&markers[i], centre, 80, pose);
+      posed += err >= 0;
+      benchmark::DoNotOptimize(pose);
+    }
+  }
+  state.counters["poses"] = posed;
+  reportRate(state);
+}
+
 void registerAll() {
+  for (bool noisy : {false, true})
+    for (bool poses : {false, true})
+      for (bool refined : {false, true}) {
+        const std::string name = std::string("Tracking/640x480/4/") + (noisy ? "noisy" : "clean") +
+                                 (poses ? "/poses" : "/detection") + (refined ? "/refined" : "/plain");
+        benchmark::RegisterBenchmark(name.c_str(), trackFrame, noisy, poses, refined)->Unit(benchmark::kMicrosecond);
+      }
   // Threshold modes, frame sizes and candidate limits, all with the detector's own settings
   // record: DetectMarkers/<size>/<markers>/<mode>/<limit>.
   struct Run {

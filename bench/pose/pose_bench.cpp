@@ -1,7 +1,8 @@
 // Cost of the pose of one detected marker with the shipped camera (lens distortion off, so the
 // fit can reach the truth): square-on, tilted and far markers, 16 of each with different turns
 // and positions and corners off by up to 0.2 pixel. attempts is the mean number of fit
-// attempts per marker. RefineRotation/fast and /plain time the angle search against its plain
+// attempts per marker. MarkerPoseRefined times arMarkerPoseRefined on the same markers, so its
+// difference from MarkerPose is what the refinement adds. RefineRotation/fast and /plain time the angle search against its plain
 // form (one arComposeProjection per candidate) on the same input. Run from the repository root
 // (it reads Data/) with
 //   bench_pose --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
@@ -78,7 +79,7 @@ int attemptsFor(const CameraParam& camera, const DetectedMarker& marker) {
   return attempts;
 }
 
-void markerPose(benchmark::State& state, Scene scene) {
+void markerPose(benchmark::State& state, Scene scene, bool refined) {
   const CameraParam camera = benchCamera();
   arCameraParamSetCurrent(&camera);
   const std::vector<DetectedMarker> markers = markersOf(camera, scene);
@@ -87,16 +88,20 @@ void markerPose(benchmark::State& state, Scene scene) {
   size_t next = 0;
   for (auto _ : state) {
     double out[3][4];
-    benchmark::DoNotOptimize(arMarkerPose(&markers[next], kOrigin, 80, out));
+    benchmark::DoNotOptimize(refined ? arMarkerPoseRefined(&markers[next], kOrigin, 80, out, nullptr)
+                                     : arMarkerPose(&markers[next], kOrigin, 80, out));
     benchmark::DoNotOptimize(out);
     next = (next + 1) % markers.size();
   }
   state.counters["attempts"] = static_cast<double>(attempts) / markers.size();
 }
 
-BENCHMARK_CAPTURE(markerPose, frontal, Scene{500, 0})->Name("MarkerPose/frontal")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(markerPose, tilted, Scene{600, 45})->Name("MarkerPose/tilted")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(markerPose, far, Scene{1200, 20})->Name("MarkerPose/far")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(markerPose, frontal, Scene{500, 0}, false)->Name("MarkerPose/frontal")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(markerPose, tilted, Scene{600, 45}, false)->Name("MarkerPose/tilted")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(markerPose, far, Scene{1200, 20}, false)->Name("MarkerPose/far")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(markerPose, frontal, Scene{500, 0}, true)->Name("MarkerPoseRefined/frontal")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(markerPose, tilted, Scene{600, 45}, true)->Name("MarkerPoseRefined/tilted")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(markerPose, far, Scene{1200, 20}, true)->Name("MarkerPoseRefined/far")->Unit(benchmark::kMicrosecond);
 
 // One angle search (10 passes of 27 candidates) on the corners of a tilted marker.
 void refineRotation(benchmark::State& state, bool fast) {

@@ -135,6 +135,23 @@ TEST_F(TrackerTest, EachRowsCentreAndWidthReachThePose) {
   EXPECT_NEAR(visible_.at(0).transform[2][3], 250, 0.02 * 250);
 }
 
+// --refine: the same frame detected and posed with refinement gives the rotation far more closely.
+TEST_F(TrackerTest, RefinementBringsThePoseCloserToTheMarker) {
+  Scene s = render({{"rocket", {900, 35, 60, 20, 150, -90}}});
+  double rotationErrorDeg[2];
+  for (bool on : {false, true}) {
+    arSetRefinement(&state_.detector, on);
+    ASSERT_EQ(arDetectMarkers(s.frame.data(), state_.detector.settings, &state_.markers, &state_.markerCount), 0);
+    ASSERT_TRUE(updateVisibleMarkers(state_, table_, &visible_));
+    double trace = 0;
+    for (int i = 0; i < 3; i++)
+      for (int k = 0; k < 3; k++) trace += visible_.at(0).transform[k][i] * s.truth[0].pose[k][i];
+    rotationErrorDeg[on] = std::acos(std::fmin(1.0, (trace - 1) / 2)) * 180 / M_PI;
+  }
+  EXPECT_LT(rotationErrorDeg[1], 0.1);
+  EXPECT_LT(rotationErrorDeg[1], rotationErrorDeg[0] / 4);
+}
+
 TEST_F(TrackerTest, UnidentifiedAndUnknownMarkersAreSkipped) {
   Scene s = render({{"ring", {500, 10, 0, 0, 0, 0}}});
   detect(s);

@@ -57,7 +57,7 @@ TEST(DetectorOptions, OtherWordsAreLeftAndBadValuesNamed) {
     int result;
     const char* error;
   } cases[] = {
-      {{"--refine"}, 0, ""},
+      {{"--refined"}, 0, ""},
       {{"picture.png"}, 0, ""},
       {{"--threshold"}, -1, "--threshold needs a value"},
       {{"--threshold", "256"}, -1, "--threshold takes a number from 0 to 255, auto or adaptive (got '256')"},
@@ -76,6 +76,16 @@ TEST(DetectorOptions, OtherWordsAreLeftAndBadValuesNamed) {
   for (auto mode : {ArThresholdMode::Auto, ArThresholdMode::Adaptive, ArThresholdMode::Fixed}) arSetThresholdMode(&options, mode);
   EXPECT_EQ(options.settings.maxCandidates, 30);
   EXPECT_NE(std::string(arDetectorOptionsUsage()).find("--max-candidates N"), std::string::npos);
+}
+
+TEST(DetectorOptions, RefineTurnsOnEveryRefinement) {
+  const Parsed p = parse({"--refine", "--threshold", "90"});
+  EXPECT_EQ(p.index, 4);
+  EXPECT_TRUE(p.options.refine && p.options.settings.refineCorners && p.options.settings.refineIdentification);
+  EXPECT_EQ(p.options.settings.threshold, 90);
+  const Parsed plain = parse({});
+  EXPECT_FALSE(plain.options.refine || plain.options.settings.refineCorners || plain.options.settings.refineIdentification);
+  EXPECT_NE(std::string(arDetectorOptionsUsage()).find("--refine"), std::string::npos);
 }
 
 }  // namespace

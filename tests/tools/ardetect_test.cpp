@@ -178,6 +178,11 @@ TEST_F(ArdetectOnSequence, CsvAndJsonLinesGiveEveryMarkerWithTruthfulCornersAndP
   const std::vector<unsigned char> bytes = readBytes(dir_->file("out.json"));
   expectMatchesTruth(parseJsonLines(std::string(bytes.begin(), bytes.end())), "json");
 
+  // With --refine the corners sit on the true ones to a tenth of a pixel.
+  const ToolRun refined = runTool("detect/ardetect", "--refine " + dir_->file("shots"));
+  ASSERT_EQ(refined.status, 0) << refined.err;
+  expectMatchesTruth(parseCsv(refined.out), "csv refined", 0.1);
+
   // Searched at half size, the corners come back in the frame's own pixels: as exact as half the
   // pixels allow, and not shifted as a whole.
   const ToolRun half = runTool("detect/ardetect", "--shrink 2 " + dir_->file("shots"));

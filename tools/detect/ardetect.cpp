@@ -244,7 +244,8 @@ class FrameReport {
     if (identified) {
       const PatternSetEntry& e = entries_[m.id];
       r.name = e.name;
-      r.fitError = arMarkerPose(&m, e.center, e.width, r.pose);
+      r.fitError = options_.detector.refine ? arMarkerPoseRefined(&m, e.center, e.width, r.pose, nullptr)
+                                            : arMarkerPose(&m, e.center, e.width, r.pose);
       r.hasPose = r.fitError >= 0;
       drawn.identified = true;
       char label[96];
