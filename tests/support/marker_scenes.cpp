@@ -105,7 +105,11 @@ void MarkerScenes::render(uint32_t seed, SceneFrame* frame, int* quarterTurns) c
   }
   frame->truth.assign(frame->markers.size(), SimMarkerTruth{});
   frame->bgra.assign(static_cast<size_t>(s.width) * s.height * 4, 0);
-  renderer_->render(s.background, frame->markers.data(), static_cast<int>(frame->markers.size()), s.effects,
+  // Noise, and the direction of a light gradient or shadow, differ from frame to frame.
+  SimEffects effects = s.effects;
+  effects.seed = s.effects.seed + seed;
+  effects.lighting.seed = s.effects.lighting.seed + seed;
+  renderer_->render(s.background, frame->markers.data(), static_cast<int>(frame->markers.size()), effects,
                     frame->bgra.data(), frame->truth.data());
 }
 
