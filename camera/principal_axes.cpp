@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "camera/principal_axes_internal.h"
-
 namespace {
 
 // A view owns nothing: it points into another array and is never released.
@@ -164,6 +162,9 @@ int arMatrixEigenQR(ArMatrix* a, ArVector* ev) {
   return 0;
 }
 
+namespace {
+
+// mean = average of the rows of x. -1 if x has no rows or columns or mean.length != x.cols.
 int arPcaColumnMean(const ArMatrix* x, ArVector* mean) {
   const int32_t r = x->rows, c = x->cols;
   if (r <= 0 || c <= 0 || mean->length != c) return -1;
@@ -174,6 +175,7 @@ int arPcaColumnMean(const ArMatrix* x, ArVector* mean) {
   return 0;
 }
 
+// Subtracts mean from every row of x. -1 if mean.length != x.cols.
 int arPcaCentre(ArMatrix* x, const ArVector* mean) {
   const int32_t r = x->rows, c = x->cols;
   if (mean->length != c) return -1;
@@ -182,6 +184,7 @@ int arPcaCentre(ArMatrix* x, const ArVector* mean) {
   return 0;
 }
 
+// out(i, j) = sum over k of x(i, k) * x(j, k). -1 unless out is rows x rows.
 int arPcaRowGram(const ArMatrix* x, ArMatrix* out) {
   const int32_t r = x->rows, c = x->cols;
   if (out->rows != r || out->cols != r) return -1;
@@ -199,6 +202,7 @@ int arPcaRowGram(const ArMatrix* x, ArMatrix* out) {
   return 0;
 }
 
+// out(i, j) = sum over k of x(k, i) * x(k, j). -1 unless out is cols x cols.
 int arPcaColumnGram(const ArMatrix* x, ArMatrix* out) {
   const int32_t r = x->rows, c = x->cols;
   if (out->rows != c || out->cols != c) return -1;
@@ -216,6 +220,7 @@ int arPcaColumnGram(const ArMatrix* x, ArMatrix* out) {
   return 0;
 }
 
+// Eigenvectors of x^T x from those of x x^T (u, eigenvalues ev). -1 on a shape mismatch.
 int arPcaDualEigenvectors(const ArMatrix* x, const ArMatrix* u, ArMatrix* evec, ArVector* ev) {
   const int32_t r = x->rows, c = x->cols;
   if (r <= 0 || c <= 0 || u->rows != r || u->cols != r || evec->rows != r || evec->cols != c ||
@@ -237,8 +242,6 @@ int arPcaDualEigenvectors(const ArMatrix* x, const ArMatrix* u, ArMatrix* evec, 
   }
   return 0;
 }
-
-namespace {
 
 int principalAxesCore(const ArMatrix* x, ArMatrix* evec, ArVector* ev) {
   const int32_t rows = x->rows, cols = x->cols;

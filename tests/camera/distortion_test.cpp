@@ -1,74 +1,48 @@
+// The lens model and the split of a camera matrix into intrinsic and extrinsic parts.
 #include "camera/distortion.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "camera/camera_param.h"
+#include "camera/decomposition.h"
 
 namespace {
 
-TEST(Distortion, CentreMapsToItself) {
-  const double d[4] = {321.0, 237.5, 40.0, 0.98};
-  double x, y;
-  arIdealToObserved(d, 321.0, 237.5, &x, &y);
-  EXPECT_EQ(x, 321.0);
-  EXPECT_EQ(y, 237.5);
-  arObservedToIdeal(d, 321.0, 237.5, &x, &y);
-  EXPECT_EQ(x, 321.0);
-  EXPECT_EQ(y, 237.5);
-}
-
-TEST(Distortion, ZeroCoefficientAndUnitScaleIsIdentity) {
-  const double d[4] = {300.0, 200.0, 0.0, 1.0};
-  for (double px : {0.0, 17.25, 639.0})
-    for (double py : {0.0, 123.5, 479.0}) {
-      double x, y;
-      arIdealToObserved(d, px, py, &x, &y);
-      EXPECT_DOUBLE_EQ(x, px);
-      EXPECT_DOUBLE_EQ(y, py);
-      arObservedToIdeal(d, px, py, &x, &y);
-      EXPECT_DOUBLE_EQ(x, px);
-      EXPECT_DOUBLE_EQ(y, py);
-    }
-}
-
-TEST(Distortion, BarrelPullsPointsTowardsTheCentre) {
-  const double d[4] = {320.0, 240.0, 50.0, 1.0};
-  double x, y;
-  arIdealToObserved(d, 620.0, 240.0, &x, &y);
-  // x offset 300 shrinks by p * 300^2 = 5e-7 * 9e4 = 0.045, i.e. 13.5 pixels.
-  EXPECT_NEAR(x, 320.0 + 300.0 * (1 - 0.045), 1e-9);
-  EXPECT_EQ(y, 240.0);
-}
-
-// Three Newton steps bring an observed point back to its ideal position well within a
-// hundredth of a pixel across a 640 x 480 image for a webcam-like lens.
-TEST(Distortion, RoundTripAcrossTheImage) {
-  const double d[4] = {321.0, 237.5, 20.0, 0.995};
-  double worst = 0.0;
-  for (int iy = -40; iy <= 520; iy += 8)
-    for (int ix = -40; ix <= 680; ix += 8) {
-      double ox, oy, bx, by;
-      arIdealToObserved(d, ix, iy, &ox, &oy);
-      arObservedToIdeal(d, ox, oy, &bx, &by);
-      worst = std::fmax(worst, std::hypot(bx - ix, by - iy));
+// Barrel distortion pulls points towards the centre; three Newton steps bring an observed point
+// back to its ideal position, across and beyond a 640 x 480 image of a webcam-like lens.
+TEST(Distortion, BarrelPullsPointsInAndObservedToIdealUndoesIt) {
+  const double barrel[4] = {320.0, 240.0, 50.0, 1.0}, webcam[4] = {321.0, 237.5, 20.0, 0.995};
+  double x, y, ix, iy, worst = 0.0;
+  arIdealToObserved(barrel, 620.0, 240.0, &x, &y);  // offset 300 shrinks by 5e-7 * 300^2 = 4.5 %
+  EXPECT_TRUE(std::fabs(x - (320.0 + 300.0 * (1 - 0.045))) < 1e-9 && y == 240.0);
+  for (int ty = -40; ty <= 520; ty += 16)
+    for (int tx = -40; tx <= 680; tx += 16) {
+      arIdealToObserved(webcam, tx, ty, &x, &y);
+      arObservedToIdeal(webcam, x, y, &ix, &iy);
+      worst = std::fmax(worst, std::hypot(ix - tx, iy - ty));
     }
   EXPECT_LT(worst, 1e-6);
+  arIdealToObserved(webcam, 321.0, 237.5, &x, &y);  // the centre stays where it is
+  arObservedToIdeal(webcam, x, y, &ix, &iy);
+  EXPECT_TRUE(x == 321.0 && y == 237.5 && ix == 321.0 && iy == 237.5);
 }
 
-TEST(Distortion, ShippedCameraRoundTrip) {
-  CameraParam p;
-  ASSERT_EQ(arCameraParamRead("Data/camera_para.dat", 1, &p), 0);
-  double worst = 0.0;
-  for (int iy = 0; iy < 480; iy += 5)
-    for (int ix = 0; ix < 640; ix += 5) {
-      double ix2, iy2, ox, oy;
-      arObservedToIdeal(p.distortion, ix, iy, &ix2, &iy2);
-      arIdealToObserved(p.distortion, ix2, iy2, &ox, &oy);
-      worst = std::fmax(worst, std::hypot(ox - ix, oy - iy));
-    }
-  EXPECT_LT(worst, 1e-6);
+// lambda * K * [R | t] with skew in K; a negative lambda (negative depth term) gives the same parts.
+TEST(Decomposition, SplitsIntoUpperTriangularKAndRotationWithTranslation) {
+  const double k[3][3] = {{550, 3.5, 320}, {0, 530, 240}, {0, 0, 1}};
+  const double rt[3][4] = {{0.36, 0.48, -0.8, 10}, {-0.8, 0.6, 0, -5}, {0.48, 0.64, 0.6, 50}};
+  for (double lambda : {2.5, -0.5}) {
+    double s[3][4], intrinsic[3][4], extrinsic[3][4];
+    for (int r = 0; r < 3; r++)
+      for (int c = 0; c < 4; c++) s[r][c] = lambda * (k[r][0] * rt[0][c] + k[r][1] * rt[1][c] + k[r][2] * rt[2][c]);
+    ASSERT_EQ(arParamDecompMat(s, intrinsic, extrinsic), 0);
+    for (int r = 0; r < 3; r++)
+      for (int c = 0; c < 4; c++) {
+        EXPECT_NEAR(intrinsic[r][c], c < 3 ? k[r][c] : 0.0, 1e-9) << lambda << ", K " << r << c;
+        EXPECT_NEAR(extrinsic[r][c], rt[r][c], 1e-12 * 50) << lambda << ", T " << r << c;
+      }
+  }
 }
 
 }  // namespace

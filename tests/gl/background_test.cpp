@@ -1,151 +1,144 @@
-// The video background on the real renderer: what reaches the window, and what state the draw
-// leaves behind.
+// The video background on the real renderer: what reaches the window on both texture paths, and
+// what state the draw leaves behind.
 #include "gl/background.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <utility>
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
 
+#include "camera/distortion.h"
 #include "gl/background_internal.h"
-#include "tests/gl/gl_test_helpers.h"
+#include "gl/gl_features_internal.h"
+#include "tests/shipped_data.h"
+#include "tests/support/gl_test_context.h"
 
 namespace {
 
-using Background = BackgroundTest;
+// No skew, focal length 500, principal point at the centre, no distortion.
+CameraParam testCamera(int width, int height) {
+  const double cx = (width - 1) / 2.0, cy = (height - 1) / 2.0;
+  return {width, height, {{500, 0, cx, 0}, {0, 500, cy, 0}, {0, 0, 1, 0}}, {cx, cy, 0, 1}};
+}
 
-// Lighting, depth test, stack depths, matrix mode, texture environment mode and both top matrices.
+// A window of the camera's size and a background record; the GL strings are the context's own
+// again afterwards.
+struct BackgroundWindow {
+  CameraParam camera;
+  GlTestContext ctx{camera.xsize, camera.ysize};
+  BackgroundSettings* settings = ctx.ok() ? arglCreateBackground() : nullptr;
+  ~BackgroundWindow() { arglDestroyBackground(settings), arglOverrideGLStringsForTest(nullptr, nullptr); }
+  // Draws frame into the window cleared to black and returns the window.
+  std::vector<uint8_t> draw(const std::vector<uint8_t>& frame, double zoom = 1.0, const CameraParam* other = nullptr) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    arglDrawBackground(frame.data(), other ? other : &camera, zoom, settings);
+    EXPECT_EQ(glErrorString("arglDrawBackground"), "");
+    return ctx.readPixels();
+  }
+};
+
+// Lighting, depth test, texture environment mode and both matrices.
 std::vector<GLdouble> callerState() {
-  std::vector<GLdouble> state(38);
-  glGetDoublev(GL_PROJECTION_MATRIX, &state[0]);
-  glGetDoublev(GL_MODELVIEW_MATRIX, &state[16]);
-  int i = 32;
-  for (GLenum q : {GL_LIGHTING, GL_DEPTH_TEST, GL_PROJECTION_STACK_DEPTH, GL_MODELVIEW_STACK_DEPTH,
-                   GL_MATRIX_MODE})
-    glGetDoublev(q, &state[i++]);
-  GLint envMode = 0;
-  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
-  state[37] = envMode;
+  std::vector<GLdouble> state(35);
+  GLfloat mode = 0;
+  glGetDoublev(GL_PROJECTION_MATRIX, &state[0]), glGetDoublev(GL_MODELVIEW_MATRIX, &state[16]);
+  glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+  state[32] = glIsEnabled(GL_LIGHTING), state[33] = glIsEnabled(GL_DEPTH_TEST), state[34] = mode;
   return state;
 }
 
-// Lighting and depth test on, a modulating texture environment, a pushed non-identity matrix on
-// each stack and a moved texture matrix, which must not move the picture.
-void setBusyCallerState() {
-  glEnable(GL_LIGHTING);
-  glEnable(GL_DEPTH_TEST);
+// Random pixels, so that a swapped channel, a flipped row or a pixel off by one shows: colours in
+// their order, image row 0 at the top, the frame spanning the viewport at a size whose grid lines
+// fall between pixels, on the rectangle path and on the power-of-two fallback. The caller's state
+// stays: lighting, a modulating texture environment, pushed matrices, a moved texture matrix
+// (which must not move the picture) and a depth test against a depth buffer that rejects
+// everything, which neither hides the picture nor is written. A new zoom rebuilds the grid: at
+// zoom 0.5 the frame fills the lower-left quarter.
+TEST(Background, BothTexturePathsShowTheFrameExactlyAndKeepTheCallerState) {
+  BackgroundWindow w{testCamera(333, 251)};
+  AR_REQUIRE_GL(w.ctx);
+  std::vector<uint8_t> frame(333 * 251 * 4), shown(frame.size()), white(frame.size(), 255);
+  std::mt19937 rng(1);
+  for (size_t i = 0; i < frame.size(); i++) shown[i % 2 ? i : i ^ 2] = frame[i] = i % 4 == 3 ? 255 : rng() & 255;
+  glEnable(GL_LIGHTING), glEnable(GL_DEPTH_TEST), glClearDepth(0.0);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glMatrixMode(GL_TEXTURE);
-  glTranslated(0.5, 0.25, 0);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glFrustum(-1, 1, -1, 1, 1, 10);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glTranslated(1, 2, 3);
-  glRotated(30, 0, 0, 1);
-}
-
-// Colours in their order, image row 0 at the top, the frame spanning the viewport; also at a size
-// whose grid lines fall between pixels. A depth buffer that rejects everything neither hides the
-// image nor is written.
-TEST(BackgroundExact, ZeroDistortionShowsTheFrameExactly) {
-  for (const auto& [width, height] : {std::pair{640, 480}, std::pair{333, 251}}) {
-    SCOPED_TRACE(testing::Message() << width << " x " << height);
-    GlTestContext ctx(width, height);
-    AR_REQUIRE_GL(ctx);
-    BackgroundSettings* settings = arglCreateBackground();
-    const CameraParam camera = testCamera(width, height);
-    const auto frame = patternFrame(width, height);
-    glClearDepth(0.0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glEnable(GL_DEPTH_TEST);
-    arglDrawBackground(frame.data(), &camera, 1.0, settings);
-    EXPECT_TRUE(settings->rectReady);  // this renderer takes the rectangle path
-    EXPECT_EQ(maxFrameWindowDifference(frame, ctx.readPixels()), 0);
-    std::vector<GLfloat> depth(static_cast<size_t>(width) * height, 1.0f);
-    glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+  glMatrixMode(GL_TEXTURE), glTranslated(0.5, 0.25, 0);
+  glMatrixMode(GL_PROJECTION), glPushMatrix(), glFrustum(-1, 1, -1, 1, 1, 10);
+  glMatrixMode(GL_MODELVIEW), glPushMatrix(), glRotated(30, 0, 0, 1);
+  const auto before = callerState();
+  for (bool rectangle : {true, false}) {
+    w.settings->rectAllowed = rectangle, w.settings->rebuild = true;  // false: as after a fallback
+    EXPECT_TRUE(w.draw(frame) == shown) << rectangle;
+    EXPECT_TRUE(rectangle ? w.settings->rectReady : w.settings->pow2Ready);
+    EXPECT_EQ(callerState(), before);
+    std::vector<GLfloat> depth(333 * 251, 1.0f);
+    glReadPixels(0, 0, 333, 251, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
     EXPECT_EQ(*std::max_element(depth.begin(), depth.end()), 0.0f);
-    arglDestroyBackground(settings);
+    EXPECT_FALSE(glIsEnabled(kTextureRectangle) || glIsEnabled(GL_TEXTURE_2D));
+    const auto quarter = w.draw(white, 0.5);
+    EXPECT_TRUE(quarter[(333 * 2 + 2) * 4] == 0 && quarter[(333 * 249 + 2) * 4] == 255);
   }
 }
 
-// Every call restores the caller's state, busy or default. With nothing to draw (a null frame,
-// camera or record, or a camera without size) the window stays, nothing is built and even the
-// matrix mode stays. Without BGRA pixels there is no record, and the viewer passes the null on.
-TEST_F(Background, CallsKeepTheCallerStateAndNothingToDrawDrawsNothing) {
-  AR_REQUIRE_GL(ctx_);
+// Each frame pixel holds its own position (x in blue and red, y in green and red): the window
+// must show, at each ideal position, the pixel the lens puts there, on both texture paths.
+TEST(Background, ShippedLensIsTakenOut) {
+  BackgroundWindow w{shippedCamera()};
+  AR_REQUIRE_GL(w.ctx);
+  std::vector<uint8_t> frame(640 * 480 * 4, 255);
+  for (int i = 0, x = 0, y = 0; i < 640 * 480; i++, x = i % 640, y = i / 640)
+    frame[i * 4] = x & 255, frame[i * 4 + 1] = y & 255, frame[i * 4 + 2] = x >> 8 | (y >> 8) << 2;
+  for (bool rectangle : {true, false}) {
+    w.settings->rectAllowed = rectangle, w.settings->rebuild = true;
+    const auto window = w.draw(frame);
+    for (int y = 4; y < 480; y += 8)
+      for (int x = 4; x < 640; x += 8) {
+        const uint8_t* p = &window[(y * 640 + x) * 4];
+        double ox, oy;
+        arIdealToObserved(w.camera.distortion, x + 0.5, y + 0.5, &ox, &oy);
+        if (ox < 1 || oy < 1 || ox > 639 || oy > 479) continue;  // outside the frame
+        EXPECT_NEAR(p[2] + (p[0] & 3) * 256, ox - 0.5, 0.75) << x << ", " << y << (rectangle ? "" : ", power of two");
+        EXPECT_NEAR(p[1] + (p[0] >> 2) * 256, oy - 0.5, 0.75) << x << ", " << y << (rectangle ? "" : ", power of two");
+      }
+  }
+}
+
+// Without BGRA pixels there is no record. Without rectangle textures the record falls back once,
+// with a message, to a power-of-two texture; one too large for any texture says so once more and
+// draws nothing. Nothing to draw leaves the window as it is.
+TEST(Background, FallsBackOnceWithAMessageAndDrawsNothingWithoutAFrame) {
+  BackgroundWindow w{testCamera(64, 48)};
+  AR_REQUIRE_GL(w.ctx);
   arglOverrideGLStringsForTest("1.1 Mesa", "GL_EXT_abgr GL_EXT_bgra_extended");
   testing::internal::CaptureStdout();
-  BackgroundSettings* const noRecord = arglCreateBackground();
+  EXPECT_EQ(arglCreateBackground(), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unknown default pixel format defined in config.\n");
-  EXPECT_EQ(noRecord, nullptr);
-  arglOverrideGLStringsForTest(nullptr, nullptr);
-
-  settings_ = arglCreateBackground();
-  const auto frame = patternFrame(640, 480);
-  const CameraParam camera = testCamera(640, 480);
-  CameraParam sizeless = camera;
-  sizeless.xsize = 0;
-  const struct {
-    const char* name; const uint8_t* frame; const CameraParam* camera; BackgroundSettings* record;
-  } cases[] = {
-      {"null frame", nullptr, &camera, settings_},
-      {"null camera", frame.data(), nullptr, settings_},
-      {"camera without size", frame.data(), &sizeless, settings_},
-      {"null record", frame.data(), &camera, noRecord},
-      {"frame", frame.data(), &camera, settings_}};
-  for (bool busy : {false, true}) {
-    if (busy) setBusyCallerState();
-    for (const auto& c : cases) {
-      SCOPED_TRACE(testing::Message() << c.name << (busy ? ", busy caller" : ", default state"));
-      const bool draws = c.frame && c.camera == &camera && c.record;
-      glMatrixMode(draws ? GL_MODELVIEW : GL_PROJECTION);  // a draw leaves GL_MODELVIEW
-      glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
-      glClear(GL_COLOR_BUFFER_BIT);
-      const auto before = callerState();
-      const bool built = settings_->rectTried;
-      arglDrawBackground(c.frame, c.camera, 1.0, c.record);
-      EXPECT_EQ(callerState(), before);
-      EXPECT_EQ(glErrorString(c.name), "");
-      const auto window = ctx_.readPixels();
-      EXPECT_TRUE(draws ? maxFrameWindowDifference(frame, window) == 0
-                        : allPixelsAre(window, 0, 0, 255) && settings_->rectTried == built);
-    }
+  arglOverrideGLStringsForTest("1.2", "GL_EXT_texture_rectangle_extra");
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  const CameraParam tooWide = testCamera(maxSize + 1, 2), widest = testCamera(maxSize, 3), sizeless = testCamera(0, 48);
+  const std::string insufficient =
+      "argl error: Your OpenGL implementation and/or hardware's texturing capabilities are insufficient";
+  const struct { const CameraParam& camera; std::string output; } rounds[] = {
+      {w.camera, insufficient + " to support rectangle textures.\n"}, {w.camera, ""}, {tooWide, insufficient + ".\n"},
+      {tooWide, ""}};
+  for (const auto& r : rounds) {
+    const std::vector<uint8_t> in(static_cast<size_t>(r.camera.xsize) * r.camera.ysize * 4, 255);  // white
+    testing::internal::CaptureStdout();
+    const auto window = w.draw(in, 1.0, &r.camera);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), r.output) << (&r - rounds);
+    EXPECT_EQ(window[4], &r.camera == &w.camera ? 255 : 0) << (&r - rounds);
+    if (&r != rounds + 1) continue;
+    arglDrawBackground(nullptr, &w.camera, 1, w.settings), arglDrawBackground(in.data(), nullptr, 1, w.settings);
+    arglDrawBackground(in.data(), &sizeless, 1, w.settings), arglDrawBackground(in.data(), &w.camera, 1, nullptr);
+    EXPECT_TRUE(w.ctx.readPixels() == window && w.settings->pow2Ready && !w.settings->rectAllowed);
   }
-  // Models drawn next must not be textured with the frame.
-  GLint bound = 0;
-  glGetIntegerv(0x84F6 /* GL_TEXTURE_BINDING_RECTANGLE */, &bound);
-  EXPECT_FALSE(bound || glIsEnabled(kTextureRectangle) || glIsEnabled(GL_TEXTURE_2D));
-}
-
-// Each frame goes into the texture built for the first; another size or zoom rebuilds texture
-// and grid. The ortho range follows the camera, so 320 x 240 fills the window doubled; at zoom
-// 0.5 the frame fills the lower-left quarter, image row 0 in the middle of the window.
-TEST_F(Background, EachFrameIsUploadedAndANewSizeOrZoomRebuilds) {
-  AR_REQUIRE_GL(ctx_);
-  const CameraParam camera = testCamera(640, 480);
-  const auto first = patternFrame(640, 480);
-  auto second = first;
-  for (size_t i = 0; i < second.size(); i += 4) std::swap(second[i], second[i + 2]);
-  draw(camera, first);
-  const GLuint firstTexture = settings_->rectTexture;
-  EXPECT_EQ(maxFrameWindowDifference(second, draw(camera, second)), 0);
-  EXPECT_EQ(settings_->rectTexture, firstTexture);
-
-  const auto small = patternFrame(320, 240);
-  const auto big = patternFrame(640, 480, 2);  // small doubled: half-size sampling has no ties
-  std::vector<uint8_t> quarter(640 * 480 * 4, 0);
-  for (int y = 0; y < 240; y++) std::copy_n(&small[y * 320 * 4], 320 * 4, &quarter[(y + 240) * 640 * 4]);
-  EXPECT_EQ(maxFrameWindowDifference(quarter, draw(camera, big, 0.5)), 0);                  // new zoom
-  EXPECT_EQ(maxFrameWindowDifference(quarter, draw(testCamera(320, 240), small, 0.5)), 0);  // new size
-  EXPECT_EQ(maxFrameWindowDifference(big, draw(testCamera(320, 240), small)), 0);
-
-  const GLuint texture = settings_->rectTexture, list = settings_->rectList;
-  EXPECT_TRUE(glIsTexture(texture) && glIsList(list));
-  arglDestroyBackground(settings_);
-  settings_ = nullptr;
-  EXPECT_FALSE(glIsTexture(texture) || glIsList(list));
+  EXPECT_TRUE(arglPow2TextureSupported(w.settings, &widest) && w.settings->textureWidth == maxSize &&
+              w.settings->textureHeight == 4 && w.settings->wrapMode == GL_CLAMP_TO_EDGE);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -15,30 +16,15 @@
 
 namespace testfiles {
 
-struct Face {
-  uint16_t a, b, c;
-};
+using Faces = std::vector<std::array<uint16_t, 3>>;
 using FaceMaterials = std::vector<std::pair<std::string, std::vector<uint16_t>>>;
 const std::vector<float> kTriangle = {0, 0, 0, 1, 0, 0, 0, 1, 0};
-
-inline bool mentions(const std::string& output, const std::string& text) {
-  return output.find(text) != std::string::npos;
-}
-
-// The kinds of what the model's load found damaged, in order.
-inline std::vector<ModelDamageKind> kinds(const C3DSMaxModel& model) {
-  std::vector<ModelDamageKind> found;
-  for (const ModelDamage& d : model.m_damage) found.push_back(d.kind);
-  return found;
-}
 
 // Writes a chunk whose content body() writes; returns its offset (for SetLength).
 template <typename Body>
 size_t chunk(ChunkWriter& w, uint16_t id, Body body) {
   const size_t c = w.Begin(id);
-  body();
-  w.End(c);
-  return c;
+  return body(), w.End(c), c;
 }
 
 // Name, optional 24-bit diffuse and specular colours, optional texture map file.
@@ -61,26 +47,22 @@ inline void floatList(ChunkWriter& w, uint16_t id, const std::vector<float>& val
   });
 }
 
-inline void faceMaterial(ChunkWriter& w, const std::string& name, const std::vector<uint16_t>& faces) {
-  chunk(w, chunk3ds::kFaceMaterial, [&] {
-    w.String(name);
-    w.U16(static_cast<uint16_t>(faces.size()));
-    for (uint16_t f : faces) w.U16(f);
-  });
-}
-
 // A face list with its face-material chunks nested after the faces.
-inline void faceList(ChunkWriter& w, const std::vector<Face>& faces, const FaceMaterials& materials = {}) {
+inline void faceList(ChunkWriter& w, const Faces& faces, const FaceMaterials& materials = {}) {
   chunk(w, chunk3ds::kFaceList, [&] {
     w.U16(static_cast<uint16_t>(faces.size()));
-    for (const Face& f : faces) w.U16(f.a), w.U16(f.b), w.U16(f.c), w.U16(0);
-    for (const auto& [name, list] : materials) faceMaterial(w, name, list);
+    for (const auto& f : faces) w.U16(f[0]), w.U16(f[1]), w.U16(f[2]), w.U16(0);
+    for (const auto& [name, list] : materials)
+      chunk(w, chunk3ds::kFaceMaterial, [&] {
+        w.String(name), w.U16(static_cast<uint16_t>(list.size()));
+        for (uint16_t face : list) w.U16(face);
+      });
   });
 }
 
 // A named object with one triangle mesh.
-inline void object(ChunkWriter& w, const std::string& name, const std::vector<float>& xyz,
-                   const std::vector<float>& uv, const std::vector<Face>& faces, const FaceMaterials& materials = {}) {
+inline void object(ChunkWriter& w, const std::string& name, const std::vector<float>& xyz, const std::vector<float>& uv,
+                   const Faces& faces, const FaceMaterials& materials = {}) {
   chunk(w, chunk3ds::kObject, [&] {
     w.String(name);
     chunk(w, chunk3ds::kTriangleMesh, [&] {
@@ -98,28 +80,28 @@ inline std::vector<uint8_t> wrapped(const std::vector<uint8_t>& content) {
   return w.bytes();
 }
 
-// The 183-byte example: material "mat" (diffuse 255, 0, 128, texture "t.bmp") and object "obj",
-// one triangle over (1, 2, 3), (4, 5, 6), (7, 8, 9) with (u, v) (0.25, 0.75), (1, 0), (0, 1).
-inline std::vector<uint8_t> exampleFile() {
-  ChunkWriter w;
-  const uint8_t diffuse[3] = {255, 0, 128};
-  material(w, "mat", diffuse, nullptr, "t.bmp");
-  object(w, "obj", {1, 2, 3, 4, 5, 6, 7, 8, 9}, {0.25f, 0.75f, 1, 0, 0, 1}, {{0, 1, 2}}, {{"mat", {0}}});
-  return wrapped(w.bytes());
-}
-
 struct Loaded {
-  bool ok;             // Load's result
-  std::string output;  // what it printed
+  std::vector<ModelDamageKind> kinds;  // what loading found damaged, in order
+  std::vector<uint32_t> faces;         // the face count of each group
 };
 
-// Writes bytes to dir/m.3ds and loads them with the texture prefix, capturing standard output.
-inline Loaded load(C3DSMaxModel& model, const TempDir& dir, const std::vector<uint8_t>& bytes,
-                   const std::string& prefix = "") {
+// Writes bytes to dir/m.3ds and loads them with the texture prefix "prefix/". Loading prints one
+// line per damage entry, in order, naming the file; every face kept is linked to its own corners,
+// which drawing trusts.
+inline Loaded load(C3DSMaxModel& model, const TempDir& dir, const std::vector<uint8_t>& bytes) {
   writeBytes(dir.file("m.3ds"), bytes);
   testing::internal::CaptureStderr();
-  const bool ok = model.Load(dir.file("m.3ds").c_str(), prefix.c_str());
-  return {ok, testing::internal::GetCapturedStderr()};
+  EXPECT_TRUE(model.Load(dir.file("m.3ds").c_str(), "prefix/"));
+  std::string lines;
+  Loaded loaded;
+  for (const ModelDamage& d : model.m_damage)
+    loaded.kinds.push_back(d.kind), lines += "model: " + dir.file("m.3ds") + ": " + DescribeModelDamage(d) + "\n";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), lines);
+  for (const CGroup* g : model.m_groups) {
+    loaded.faces.push_back(g->m_nFaces);
+    for (uint32_t i = 0; i < g->m_nFaces; i++) EXPECT_EQ(g->m_pFaces[i].pA, &g->m_pVertices[g->m_pFaces[i].a]);
+  }
+  return loaded;
 }
 
 }  // namespace testfiles
