@@ -17,6 +17,7 @@
 #include "sim/sim_pose.h"
 #include "sim/synthetic_frame.h"
 #include "tests/test_files.h"
+#include "video/video.h"
 
 namespace {
 
@@ -180,6 +181,7 @@ TEST(StartTracking, RowsNamingTheSamePatternFileGetTheirOwnIds) {
   EXPECT_EQ(state.bindings[1].entry, &table.entries[1]);
   EXPECT_NE(printed.find("SIZE = "), std::string::npos);
   EXPECT_EQ(arFrameWidth, state.camera.xsize);
+  arVideoClose();  // the next case opens the video again
 }
 
 TEST(StartTracking, AMissingPatternFileNamesItsLineOfTheTable) {
