@@ -38,16 +38,4 @@ TEST(VideoReader, DeliversEveryFrameOfSequencesAndClipsInOrderWithTheirTimes) {
   EXPECT_NE(line.find("(1 picture) "), std::string::npos) << line;
 }
 
-// Only the header matters: the sequence is refused before anything is decoded.
-TEST(VideoReader, RefusesPngsWhoseColoursWouldDecodeWrongly) {
-  TempDir dir;
-  writeBytes(dir.file("deep.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 8,
-                                    0, 0, 0, 8, 16, 2});
-  ArVideoReader reader;
-  std::string line;
-  EXPECT_FALSE(reader.open(oneSource(VideoSourceType::Sequence, dir.path(), 30), "test", &line));
-  EXPECT_NE(line.find(dir.file("deep.png") + " has 16 bits per colour sample"), std::string::npos) << line;
-  EXPECT_EQ(reader.next(nullptr), nullptr);
-}
-
 }  // namespace
