@@ -75,7 +75,7 @@ class Viewer : public ::testing::Test {
       if (content.empty()) fs::remove(dir_.file(name));
       else writeText(dir_.file(name), content);
     }
-    const std::string run = "timeout 60 " + built("app/arviewer") + " " + args + " >out 2>err; echo $? >status";
+    const std::string run = "timeout 60 " + built("app/arviewer") + " " + args + " >out 2>err; echo $? >exit; mv exit status";
     shell(display ? "{ Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>display 2>/dev/null & x=$!; for i in "
                     "$(seq 200); do [ -s display ] && break; sleep 0.05; done; DISPLAY=:$(cat display) " + run +
                         "; kill $x; } </dev/null >/dev/null 2>&1 &"

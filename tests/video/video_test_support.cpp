@@ -61,13 +61,6 @@ bool writeClip(const std::string& pngPattern, int fps, const std::string& path, 
                       "location='" + path + "'").c_str()) == 0;
 }
 
-int videoLines(const std::string& text) {
-  int count = 0;
-  for (size_t at = text.find("video: "); at != std::string::npos; at = text.find("video: ", at + 1))
-    count += at == 0 || text[at - 1] == '\n';
-  return count;
-}
-
 int CaptureTest::openSources(const std::string& sources, std::string* messages) {
   writeText(dir_.file("video.xml"), "<video>" + sources + "</video>");
   ::testing::internal::CaptureStderr();

@@ -35,8 +35,6 @@ void writePngs(const std::string& pattern, int count, int first = 0, int width =
 // Encodes the PNG files of a pattern with one %d, from first on, as a Motion-JPEG AVI clip at fps.
 bool writeClip(const std::string& pngPattern, int fps, const std::string& path, int first = 0);
 
-int videoLines(const std::string& text);  // lines that start with "video: "
-
 // Closes whatever a test left open, so that every test starts from a closed video layer.
 class CaptureTest : public ::testing::Test {
  protected:
