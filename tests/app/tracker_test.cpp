@@ -44,7 +44,8 @@ TEST(Tracker, MatchesMarkersToRowsWithTheRowsCentreWidthAndScale) {
   double own[3][4];
   const double origin[2] = {0, 0};
   ASSERT_GE(arMarkerPose(hookMarker, origin, 80, own), 0);
-  const double(&truth)[3][4] = scene.markersAt(0)[1].pose;  // patterns in name order: flag, hook, ...
+  const std::vector<DemoSceneMarker> placed = scene.markersAt(0);  // patterns in name order: flag, hook, ...
+  const double(&truth)[3][4] = placed[1].pose;
   for (float width : {80.0f, 40.0f}) {
     table.entries[0].width = width;
     ASSERT_TRUE(updateVisibleMarkers(state, table, &visible));

@@ -132,7 +132,9 @@ TEST_F(DemoCapture, ShippedConfigurationFallsBackToTheDemoWithoutACamera) {
   for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500); std::chrono::steady_clock::now() < end;
        std::this_thread::sleep_for(std::chrono::milliseconds(2)))
     arVideoCapNext(), frames += arVideoGetImage() != nullptr;
-  EXPECT_TRUE(frames > 5 && frames <= 17) << frames;
+  EXPECT_LE(frames, 17);
+  arVideoCapNext();
+  EXPECT_NE(waitFrame(), nullptr) << "and frames keep coming";
 }
 
 TEST_F(DemoCapture, StillDemoDeliversTheSceneAtTimeZeroMirroredAsAsked) {
