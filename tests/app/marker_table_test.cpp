@@ -2,129 +2,67 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "tests/test_files.h"
 
 namespace {
 
-MarkerTable readText(const std::string& text) {
+// Each case: the file's text, the rows read, one row as "model|prefix|scale|pattern|x|y|width"
+// and what is said on standard error.
+TEST(MarkerTable, RowsAreReadFieldByFieldAsWritten) {
   TempDir dir;
-  const std::string path = dir.file("markerdata.mkd");
-  writeText(path, text);
-  MarkerTable t;
-  t.count = -1;
-  EXPECT_TRUE(readMarkerTableFrom(path.c_str(), t));
-  return t;
+  std::string forty = "h\n";
+  for (int i = 0; i < 40; i++) forty += "m" + std::to_string(i) + ",t,1,p,0,0,80\n";
+  const struct {
+    std::string text;
+    int count, row;
+    std::string fields, said;
+  } cases[] = {
+      {"h\nData/a.3ds,Data/tex/,2.5,Data/a.patt,10,-5,80\n", 1, 0, "Data/a.3ds|Data/tex/|2.5|Data/a.patt|10|-5|80", ""},
+      {"whatever,is,here\n", 0, -1, "", ""},
+      {"h\na,b,1,p,0,0,80", 1, 0, "a|b|1|p|0|0|80", ""},
+      {"h\na,b,1,p,0,0,80\n\n", 2, 1, "||0||0|0|0", ""},  // an empty last line is a row
+      {"h\na,b,c\n", 1, 0, "a|b|0|c|0|0|0", ""},          // missing fields repeat the last one
+      {"h\na,b,c,\n", 1, 0, "a|b|0||0|0|0", ""},
+      {"h\nm,p,  2.5abc,pat,abc,-1e1x,0.1\n", 1, 0, "m|p|2.5|pat|0|-10|0.1", ""},  // numbers take their prefix
+      {"h\nm, Data/,1, p ,0,0,80,extra,fields\n", 1, 0, "m| Data/|1| p |0|0|80", ""},
+      {"h\r\nm,t,1,p,0,0,80\r\nm2,t2,1,p2,0,0,40\r\n", 2, 1, "m2|t2|1|p2|0|0|40", ""},
+      {"h\r\nm,t,p\r\n", 1, 0, "m|t|0|p|0|0|0", ""},
+      {"h\n" + std::string(300, 'x') + ",t,1,p,0,0,80\n", 1, 0, std::string(255, 'x') + "|t|1|p|0|0|80",
+       ":2: model path longer than 255 characters; keeping the first 255"},
+      {forty, 32, 31, "m31|t|1|p|0|0|80", ": only 32 rows are supported; ignored the 8 rows after them"},
+  };
+  for (const auto& c : cases) {
+    writeText(dir.file("table.mkd"), c.text);
+    MarkerTable t;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(readMarkerTableFrom(dir.file("table.mkd").c_str(), t));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(t.count, c.count) << c.text;
+    EXPECT_EQ(said.empty(), c.said.empty()) << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    if (c.row < 0) continue;
+    const MarkerEntry& e = t.entries[c.row];
+    std::ostringstream fields;  // numbers with 6 significant digits
+    fields << e.modelPath << '|' << e.texturePrefix << '|' << e.scale << '|' << e.patternFile << '|' << e.centerX
+           << '|' << e.centerY << '|' << e.width;
+    EXPECT_EQ(fields.str(), c.fields) << c.text;
+  }
 }
 
-TEST(MarkerTable, FullRow) {
-  const MarkerTable t = readText("header\nData/a.3ds,Data/tex/,2.5,Data/a.patt,10,-5,80\n");
-  ASSERT_EQ(t.count, 1);
-  const MarkerEntry& e = t.entries[0];
-  EXPECT_STREQ(e.modelPath, "Data/a.3ds");
-  EXPECT_STREQ(e.texturePrefix, "Data/tex/");
-  EXPECT_EQ(e.scale, 2.5f);
-  EXPECT_STREQ(e.patternFile, "Data/a.patt");
-  EXPECT_EQ(e.centerX, 10.0);
-  EXPECT_EQ(e.centerY, -5.0);
-  EXPECT_EQ(e.width, 80.0f);
-}
-
-TEST(MarkerTable, HeaderOnlyAndTrailingNewlines) {
-  EXPECT_EQ(readText("whatever,is,here\n").count, 0);
-  EXPECT_EQ(readText("header").count, 0);
-  EXPECT_EQ(readText("h\na,b,1,p,0,0,80\n").count, 1);
-  EXPECT_EQ(readText("h\na,b,1,p,0,0,80").count, 1);
-  // An empty last line is a row of empty texts and zeros.
-  const MarkerTable t = readText("h\na,b,1,p,0,0,80\n\n");
-  ASSERT_EQ(t.count, 2);
-  EXPECT_STREQ(t.entries[1].modelPath, "");
-  EXPECT_STREQ(t.entries[1].patternFile, "");
-  EXPECT_EQ(t.entries[1].width, 0.0f);
-}
-
-TEST(MarkerTable, MissingTrailingFieldsRepeatTheLastOne) {
-  const MarkerTable t = readText("h\na,b,c\n");
-  ASSERT_EQ(t.count, 1);
-  EXPECT_STREQ(t.entries[0].modelPath, "a");
-  EXPECT_STREQ(t.entries[0].texturePrefix, "b");
-  EXPECT_EQ(t.entries[0].scale, 0.0f);  // "c" has no number prefix
-  EXPECT_STREQ(t.entries[0].patternFile, "c");
-  EXPECT_EQ(t.entries[0].centerX, 0.0);
-  EXPECT_EQ(t.entries[0].width, 0.0f);
-
-  const MarkerTable numeric = readText("h\na,b,3.5\n");
-  EXPECT_STREQ(numeric.entries[0].patternFile, "3.5");
-  EXPECT_EQ(numeric.entries[0].centerX, 3.5);
-  EXPECT_EQ(numeric.entries[0].width, 3.5f);
-}
-
-TEST(MarkerTable, CommaAtLineEndGivesAnEmptyField) {
-  const MarkerTable t = readText("h\na,b,c,\n");
-  ASSERT_EQ(t.count, 1);
-  EXPECT_STREQ(t.entries[0].patternFile, "");
-  EXPECT_EQ(t.entries[0].centerX, 0.0);
-  EXPECT_EQ(t.entries[0].width, 0.0f);
-}
-
-TEST(MarkerTable, NumbersTakeTheirDecimalPrefix) {
-  const MarkerTable t = readText("h\nm,p,  2.5abc,pat,abc,-1e1x,0.1\n");
-  ASSERT_EQ(t.count, 1);
-  EXPECT_EQ(t.entries[0].scale, 2.5f);
-  EXPECT_EQ(t.entries[0].centerX, 0.0);
-  EXPECT_EQ(t.entries[0].centerY, -10.0);
-  EXPECT_EQ(t.entries[0].width, 0.1f);  // stored in single precision
-}
-
-TEST(MarkerTable, TextsAreNotTrimmed) {
-  const MarkerTable t = readText("h\nm, Data/,1, p ,0,0,80,extra,fields\n");
-  EXPECT_STREQ(t.entries[0].texturePrefix, " Data/");
-  EXPECT_STREQ(t.entries[0].patternFile, " p ");
-  EXPECT_EQ(t.entries[0].width, 80.0f);
-}
-
-TEST(MarkerTable, CarriageReturnBeforeLineFeedIsDropped) {
-  const MarkerTable t = readText("h\r\nm,t,1,p,0,0,80\r\nm2,t2,1,p2,0,0,40\r\n");
-  ASSERT_EQ(t.count, 2);
-  EXPECT_EQ(t.entries[0].width, 80.0f);
-  EXPECT_STREQ(t.entries[1].patternFile, "p2");
-  const MarkerTable shortRow = readText("h\r\nm,t,p\r\n");
-  EXPECT_STREQ(shortRow.entries[0].patternFile, "p");
-}
-
-TEST(MarkerTable, OverLongTextKeepsTheFirst255Characters) {
-  const std::string longName(300, 'x');
-  testing::internal::CaptureStderr();
-  const MarkerTable t = readText("h\n" + longName + ",t,1,p,0,0,80\n");
-  const std::string err = testing::internal::GetCapturedStderr();
-  ASSERT_EQ(t.count, 1);
-  EXPECT_EQ(std::string(t.entries[0].modelPath), std::string(255, 'x'));
-  EXPECT_STREQ(t.entries[0].texturePrefix, "t");
-  EXPECT_NE(err.find(":2: model path longer than 255"), std::string::npos) << err;
-  EXPECT_EQ(std::string(readText("h\n" + std::string(255, 'y') + ",t\n").entries[0].modelPath).size(), 255u);
-}
-
-TEST(MarkerTable, RowsBeyond32AreIgnoredWithOneMessage) {
-  std::string text = "h\n";
-  for (int i = 0; i < 40; i++) text += "m" + std::to_string(i) + ",t,1,p,0,0,80\n";
-  testing::internal::CaptureStderr();
-  const MarkerTable t = readText(text);
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(t.count, 32);
-  EXPECT_STREQ(t.entries[31].modelPath, "m31");
-  EXPECT_NE(err.find("ignored the 8 rows"), std::string::npos) << err;
-}
-
-TEST(MarkerTable, MissingFileGivesAnEmptyTable) {
+TEST(MarkerTable, UnreadableFileGivesAnEmptyTableNamingItAndTheCause) {
   TempDir dir;
-  MarkerTable t;
-  t.count = 7;
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(readMarkerTableFrom(dir.file("nope.mkd").c_str(), t));
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(t.count, 0);
-  EXPECT_NE(err.find("nope.mkd"), std::string::npos);
+  for (auto [path, cause] : {std::pair{dir.file("nope.mkd"), "open the marker table (No such file or directory)"},
+                             {dir.path(), "read the marker table (Is a directory)"}}) {
+    MarkerTable t = {7, {}};
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(readMarkerTableFrom(path.c_str(), t));
+    EXPECT_EQ(t.count, 0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, path + ": cannot " + cause + "; no markers will be tracked\n");
+  }
 }
 
 }  // namespace

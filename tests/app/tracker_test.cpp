@@ -1,265 +1,113 @@
-// The tracking driver on real components: frames rendered with known poses, the real detector and
-// the real pose estimation.
+// The tracking driver on the demo scene's first frame (the real detector and pose estimation),
+// its pacing and the user scale.
 #include "app/tracker.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "app/scene.h"
 #include "app/viewer_shell.h"
 #include "detect/detection.h"
-#include "sim/sim_image.h"
-#include "sim/sim_pose.h"
-#include "sim/synthetic_frame.h"
-#include "tests/test_files.h"
+#include "pose/pose.h"
+#include "video/demo_scene.h"
 
 namespace {
 
-MarkerEntry row(const char* pattern, double cx, double cy, float width, float scale) {
-  MarkerEntry e = {};
-  std::snprintf(e.patternFile, sizeof e.patternFile, "%s", pattern);
-  e.centerX = cx;
-  e.centerY = cy;
-  e.width = width;
-  e.scale = scale;
-  return e;
-}
+// Rows for hook, off centre, and rocket; flag, moon and ring are in the frame but in no row.
+TEST(Tracker, MatchesMarkersToRowsWithTheRowsCentreWidthAndScale) {
+  DemoScene scene;
+  std::string error;
+  ASSERT_TRUE(scene.load(DemoSceneSettings(), &error)) << error;
+  std::vector<uint8_t> frame(640 * 480 * 4);
+  scene.render(0, frame.data());
+  arCameraParamSetCurrent(&scene.camera());
+  arResetPatternStore();
+  arResetMarkerHistory();
+  MarkerTable table = {2, {{"", "", 1, "Data/patterns/hook.patt", 10, -5, 80}, {"", "", 2, "Data/patterns/rocket.patt", 0, 0, 80}}};
+  TrackerState state = {};
+  for (int i = 0; i < 2; i++) state.bindings[i] = {arReadPatternFile(table.entries[i].patternFile), &table.entries[i]};
+  ASSERT_EQ(arFindMarkers(frame.data(), kDetectionThreshold, &state.markers, &state.markerCount), 0);
+  ASSERT_EQ(state.markerCount, 5);
+  const DetectedMarker* hookMarker = std::find_if(state.markers, state.markers + 5, [&state](const DetectedMarker& m) {
+    return m.id == state.bindings[0].patternId;
+  });
+  std::vector<VisibleMarker> visible(3);  // the previous frame's list is replaced
+  EXPECT_TRUE(updateVisibleMarkers(state, table, &visible));
+  ASSERT_EQ(visible.size(), 2u);
+  EXPECT_EQ(visible[0].entryIndex + visible[1].entryIndex, 1);
+  for (const VisibleMarker& v : visible) EXPECT_EQ(v.scale, v.entryIndex + 1.0f);
 
-// A frame of the shipped camera with the given markers, each an interior picture at a pose.
-struct Scene {
-  CameraParam camera;
-  std::vector<uint8_t> frame;
-  std::vector<SimMarkerTruth> truth;
-};
-
-Scene render(const std::vector<std::pair<std::string, std::vector<double>>>& placed) {
-  Scene s;
-  EXPECT_EQ(arCameraParamRead("Data/camera_para.dat", 1, &s.camera), 0);
-  arCameraParamSetCurrent(&s.camera);
-  static std::vector<SimImage> pictures(8);
-  std::vector<SimMarker> markers(placed.size());
-  for (size_t i = 0; i < placed.size(); i++) {
-    std::string error;
-    EXPECT_TRUE(simLoadImage("Data/patterns/" + placed[i].first + ".png", &pictures[i], &error)) << error;
-    const std::vector<double>& p = placed[i].second;  // distance, tilt, tilt axis, spin, x, y
-    simPoseLookAt(p[0], p[1], p[2], p[3], p[4], p[5], markers[i].pose);
-    markers[i].width = 80;
-    markers[i].interior = &pictures[i];
-  }
-  SimRenderer renderer(s.camera, 640, 480);
-  s.frame.assign(640 * 480 * 4, 0);
-  s.truth.resize(placed.size());
-  renderer.render(SimBackground{}, markers.data(), static_cast<int>(markers.size()), SimEffects{}, s.frame.data(),
-                  s.truth.data());
-  return s;
-}
-
-class TrackerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // Each case starts with no remembered markers and an empty pattern store.
-    arResetMarkerHistory();
-    arResetPatternStore();
-    table_ = {};
-    table_.entries[0] = row("Data/patterns/hook.patt", 10, -5, 80, 1.0f);
-    table_.entries[1] = row("Data/patterns/rocket.patt", 0, 0, 80, 2.0f);
-    table_.count = 2;
-    state_ = {};
-    for (int i = 0; i < table_.count; i++) {
-      state_.bindings[i].patternId = arReadPatternFile(table_.entries[i].patternFile);
-      state_.bindings[i].entry = &table_.entries[i];
-      ASSERT_GE(state_.bindings[i].patternId, 0);
+  // Against the hook's pose about its own centre at width 80, the row's pose is moved by
+  // -(10 * column 0 - 5 * column 1) for its centre; at width 40 the same picture is taken to be
+  // half as far away. Either way it turns as the marker does.
+  double own[3][4];
+  const double origin[2] = {0, 0};
+  ASSERT_GE(arMarkerPose(hookMarker, origin, 80, own), 0);
+  const std::vector<DemoSceneMarker> placed = scene.markersAt(0);  // patterns in name order: flag, hook, ...
+  const double(&truth)[3][4] = placed[1].pose;
+  for (float width : {80.0f, 40.0f}) {
+    table.entries[0].width = width;
+    ASSERT_TRUE(updateVisibleMarkers(state, table, &visible));
+    const double(&m)[3][4] = visible[visible[0].entryIndex == 0 ? 0 : 1].transform;
+    for (int r = 0; r < 3; r++) {
+      EXPECT_NEAR(m[r][3], own[r][3] * width / 80 - (10 * own[r][0] - 5 * own[r][1]), 0.1) << r << " at " << width;
+      for (int c = 0; c < 3; c++) EXPECT_NEAR(m[r][c], truth[r][c], 0.05) << r << c;
     }
-    visible_.clear();
-  }
-  void detect(Scene& s) {
-    ASSERT_EQ(arFindMarkers(s.frame.data(), kDetectionThreshold, &state_.markers, &state_.markerCount), 0);
-  }
-  MarkerTable table_;
-  TrackerState state_;
-  std::vector<VisibleMarker> visible_;
-};
-
-// Two copies of one marker, a marker of another row, and a marker no row uses (ring, correlating
-// at most 0.26 with the two loaded ones).
-TEST_F(TrackerTest, MatchesDetectionsToRowsInDetectionOrder) {
-  Scene s = render({{"rocket", {500, 10, 0, 0, -120, -60}},
-                    {"hook", {550, 15, 90, 30, 110, -50}},
-                    {"rocket", {600, 20, 45, 200, 100, 90}},
-                    {"ring", {520, 5, 0, 90, -110, 80}}});
-  detect(s);
-  ASSERT_EQ(state_.markerCount, 4);
-  EXPECT_TRUE(updateVisibleMarkers(state_, table_, &visible_));
-  EXPECT_TRUE(state_.anyVisible);
-  const std::vector<VisibleMarker>& visible = visible_;
-  ASSERT_EQ(visible.size(), 3u);
-
-  std::vector<int> expectedRows;
-  for (int i = 0; i < state_.markerCount; i++) {
-    if (state_.markers[i].id == state_.bindings[0].patternId) expectedRows.push_back(0);
-    if (state_.markers[i].id == state_.bindings[1].patternId) expectedRows.push_back(1);
-  }
-  ASSERT_EQ(expectedRows.size(), 3u);
-  for (size_t k = 0; k < 3; k++) {
-    EXPECT_EQ(visible[k].entryIndex, expectedRows[k]);
-    EXPECT_EQ(visible[k].scale, table_.entries[expectedRows[k]].scale);
-  }
-  int rocketCopies = 0;
-  for (const VisibleMarker& v : visible) rocketCopies += v.entryIndex == 1;
-  EXPECT_EQ(rocketCopies, 2);
-}
-
-// The row's centre and width reach the pose: the hook row's centre (10, -5) moves the translation
-// by -(10 * column 0 - 5 * column 1) against the true pose of the marker's own centre.
-TEST_F(TrackerTest, EachRowsCentreAndWidthReachThePose) {
-  Scene s = render({{"hook", {500, 0, 0, 0, 0, 0}}});
-  detect(s);
-  ASSERT_TRUE(updateVisibleMarkers(state_, table_, &visible_));
-  const VisibleMarker& v = visible_.at(0);
-  EXPECT_EQ(v.entryIndex, 0);
-  const double(&t)[3][4] = s.truth[0].pose;
-  for (int r = 0; r < 3; r++) {
-    const double expected = t[r][3] - (10 * t[r][0] - 5 * t[r][1]);
-    EXPECT_NEAR(v.transform[r][3], expected, 0.02 * 500) << r;
-    for (int c = 0; c < 3; c++) EXPECT_NEAR(v.transform[r][c], t[r][c], 0.05) << r << c;
   }
 
-  // Half the width: the same picture is taken to be half as far away.
-  table_.entries[0].width = 40;
-  ASSERT_TRUE(updateVisibleMarkers(state_, table_, &visible_));
-  EXPECT_NEAR(visible_.at(0).transform[2][3], 250, 0.02 * 250);
-}
-
-// --refine: the same frame detected and posed with refinement gives the rotation far more closely.
-TEST_F(TrackerTest, RefinementBringsThePoseCloserToTheMarker) {
-  Scene s = render({{"rocket", {900, 35, 60, 20, 150, -90}}});
-  double rotationErrorDeg[2];
-  for (bool on : {false, true}) {
-    arSetRefinement(&state_.detector, on);
-    ASSERT_EQ(arDetectMarkers(s.frame.data(), state_.detector.settings, &state_.markers, &state_.markerCount), 0);
-    ASSERT_TRUE(updateVisibleMarkers(state_, table_, &visible_));
+  // --refine: the rows' poses come from the refined estimator, which turns far closer to the truth.
+  table.entries[0].width = 80;
+  double errorDeg[2];
+  for (bool refine : {false, true}) {
+    arSetRefinement(&state.detector, refine);
+    ASSERT_TRUE(updateVisibleMarkers(state, table, &visible));
+    const double(&m)[3][4] = visible[visible[0].entryIndex == 0 ? 0 : 1].transform;
     double trace = 0;
-    for (int i = 0; i < 3; i++)
-      for (int k = 0; k < 3; k++) trace += visible_.at(0).transform[k][i] * s.truth[0].pose[k][i];
-    rotationErrorDeg[on] = std::acos(std::fmin(1.0, (trace - 1) / 2)) * 180 / M_PI;
+    for (int r = 0; r < 3; r++)
+      for (int c = 0; c < 3; c++) trace += m[r][c] * truth[r][c];
+    errorDeg[refine] = std::acos(std::fmin(1.0, (trace - 1) / 2)) * 180 / M_PI;
   }
-  EXPECT_LT(rotationErrorDeg[1], 0.1);
-  EXPECT_LT(rotationErrorDeg[1], rotationErrorDeg[0] / 4);
+  EXPECT_LT(errorDeg[1], errorDeg[0] / 2) << errorDeg[0];
+  arSetRefinement(&state.detector, false);
+
+  // Copies of a marker are each drawn; unidentified markers and those whose pose cannot be
+  // started are left out.
+  DetectedMarker list[4] = {*hookMarker, *hookMarker, {}, *hookMarker};
+  list[1].id = -1;
+  list[2].id = state.bindings[1].patternId, list[2].cf = 0.9;
+  state.markers = list, state.markerCount = 4;
+  EXPECT_TRUE(updateVisibleMarkers(state, table, &visible));
+  EXPECT_EQ(visible.size(), 2u);
+  state.markers = &list[1], state.markerCount = 2;
+  EXPECT_FALSE(updateVisibleMarkers(state, table, &visible));
+  EXPECT_FALSE(state.anyVisible);
+  EXPECT_TRUE(visible.empty());
 }
 
-TEST_F(TrackerTest, UnidentifiedAndUnknownMarkersAreSkipped) {
-  Scene s = render({{"ring", {500, 10, 0, 0, 0, 0}}});
-  detect(s);
-  ASSERT_EQ(state_.markerCount, 1);
-  visible_.push_back(VisibleMarker{});
-  EXPECT_FALSE(updateVisibleMarkers(state_, table_, &visible_));
-  EXPECT_FALSE(state_.anyVisible);
-  EXPECT_TRUE(visible_.empty());
-
-  DetectedMarker unidentified = state_.markers[0];
-  unidentified.id = -1;
-  state_.markers = &unidentified;
-  EXPECT_FALSE(updateVisibleMarkers(state_, table_, &visible_));
-}
-
-// A matched marker whose pose cannot be started is left out, never drawn with an unset transform.
-TEST_F(TrackerTest, MarkerWithoutPoseIsSkippedForTheFrame) {
-  DetectedMarker degenerate = {};
-  degenerate.id = state_.bindings[1].patternId;
-  degenerate.dir = 0;
-  degenerate.cf = 0.9;
-  state_.markers = &degenerate;
-  state_.markerCount = 1;
-  EXPECT_FALSE(updateVisibleMarkers(state_, table_, &visible_));
-  EXPECT_FALSE(state_.anyVisible);
-  EXPECT_TRUE(visible_.empty());
-}
-
-TEST(StartTracking, RowsNamingTheSamePatternFileGetTheirOwnIds) {
-  // The video source here is the shipped configuration; without a camera it is the demo scene.
-  MarkerTable table = {};
-  table.entries[0] = row("Data/patterns/moon.patt", 0, 0, 80, 1);
-  table.entries[1] = row("Data/patterns/moon.patt", 0, 0, 80, 1);
-  table.count = 2;
-  TrackerState& state = trackerState();
-  StartFailure failure;
-  int failedRow;
-  testing::internal::CaptureStdout();
-  const bool ok = startTracking(state, table, &failure, &failedRow);
-  const std::string printed = testing::internal::GetCapturedStdout();
-  ASSERT_TRUE(ok) << static_cast<int>(failure);
-  EXPECT_NE(state.bindings[0].patternId, state.bindings[1].patternId);
-  EXPECT_EQ(state.bindings[1].entry, &table.entries[1]);
-  EXPECT_NE(printed.find("SIZE = "), std::string::npos);
-  EXPECT_EQ(arFrameWidth, state.camera.xsize);
-}
-
-TEST(StartTracking, AMissingPatternFileNamesItsLineOfTheTable) {
-  MarkerTable table = {};
-  table.entries[0] = row("Data/patterns/moon.patt", 0, 0, 80, 1);
-  table.entries[1] = row("Data/patterns/no-such.patt", 0, 0, 80, 1);
-  table.entries[2] = row("Data/patterns/ring.patt", 0, 0, 80, 1);
-  table.count = 3;
-  StartFailure failure;
-  int failedRow;
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(startTracking(trackerState(), table, &failure, &failedRow));
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(failure, StartFailure::PatternFile);
-  EXPECT_EQ(failedRow, 1);
-  testing::internal::CaptureStderr();
-  reportStartFailure(failure, failedRow, table);
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("Data/patterns/no-such.patt"), std::string::npos) << err;
-  EXPECT_NE(err.find("named on line 3 of Data/markerdata.mkd"), std::string::npos) << "row 2 follows the header" << err;
-}
-
-TEST(IdlePacing, NineteenMillisecondsDoNothingTwentyGrab) {
-  // No video is open here, so a due tick grabs nothing; what counts is whether it tried.
-  ASSERT_EQ(lastTickMs(), 0);
-  EXPECT_FALSE(idleTickDue(19, 0));
-  EXPECT_TRUE(idleTickDue(20, 0));
-  EXPECT_TRUE(idleTickDue(1000, 980));
-  EXPECT_FALSE(idleTickDue(999, 980));
-  EXPECT_FALSE(idleTick(19));
-  EXPECT_EQ(lastTickMs(), 0);
-  idleTick(20);
-  EXPECT_EQ(lastTickMs(), 20);
-}
-
-// When a frame cannot be taken the previous frame's visible list and flag stay for the display.
-TEST(IdlePacing, VisibleListIsKeptWhenNoFrameArrives) {
+// No video is open here: a due tick tries to grab a frame, finds none and keeps the last list.
+TEST(Tracker, IdleTicksComeTwentyMillisecondsApartAndKeepTheListWithoutAFrame) {
+  for (auto [now, last, due] : {std::tuple{19, 0, false}, {20, 0, true}, {999, 980, false}, {1000, 980, true}})
+    EXPECT_EQ(idleTickDue(now, last), due) << now << " " << last;
   sceneState().visible.assign(2, VisibleMarker{});
   trackerState().anyVisible = true;
-  EXPECT_FALSE(idleTick(100));  // no video: grabFrame finds no frame
+  EXPECT_FALSE(idleTick(19));
+  EXPECT_EQ(lastTickMs(), 0);
+  EXPECT_FALSE(idleTick(20));
+  EXPECT_EQ(lastTickMs(), 20);
   EXPECT_EQ(sceneState().visible.size(), 2u);
   EXPECT_TRUE(trackerState().anyVisible);
-  EXPECT_EQ(trackerState().frame, nullptr);
 }
 
-TEST(UserScale, ArrowKeysInSinglePrecisionWithAFloor) {
+TEST(Tracker, UserScaleStepsByATenthDownToATenth) {
   SceneState scene{};
-  scene.userScale = 1.0f;
-  lowerUserScale(scene);
-  EXPECT_EQ(scene.userScale, 1.0f - 0.1f);
-  for (int i = 0; i < 30; i++) {
-    lowerUserScale(scene);
-    EXPECT_GE(scene.userScale, 0.1f);
-  }
-  EXPECT_EQ(scene.userScale, 0.1f);
   resetUserScale(scene);
-  EXPECT_EQ(scene.userScale, 1.0f);
   raiseUserScale(scene);
   EXPECT_EQ(scene.userScale, 1.1f);
-  const float rowScale = 2.0f;
-  EXPECT_EQ(rowScale * scene.userScale, 2.0f * 1.1f);
-  for (int i = 0; i < 100; i++) raiseUserScale(scene);
-  EXPECT_GT(scene.userScale, 10.0f);  // no upper limit
+  float lowest = 1;
+  for (int i = 0; i < 30; i++) lowerUserScale(scene), lowest = std::min(lowest, scene.userScale);
+  EXPECT_EQ(lowest, 0.1f);
 }
 
 }  // namespace

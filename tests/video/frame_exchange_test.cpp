@@ -10,121 +10,85 @@ namespace {
 // A 3 x 2 frame whose pixel (x, y) has all four bytes equal to 10 * y + x + base.
 std::vector<uint8_t> numbered(int base) {
   std::vector<uint8_t> frame(3 * 2 * 4);
-  for (int y = 0; y < 2; y++) {
-    for (int x = 0; x < 3; x++) {
-      for (int c = 0; c < 4; c++) frame[(y * 3 + x) * 4 + c] = static_cast<uint8_t>(10 * y + x + base);
-    }
-  }
+  for (size_t i = 0; i < frame.size(); i++) frame[i] = static_cast<uint8_t>(i / 12 * 10 + i % 12 / 4 + base);
   return frame;
 }
 
-int pixel(const uint8_t* frame, int x, int y) { return frame[(y * 3 + x) * 4]; }
+int pixel(const uint8_t* frame, int x = 0, int y = 0) { return frame ? frame[(y * 3 + x) * 4] : -1; }
 
+// The exchange of 3 x 2 frames, accepting them; publish(n) hands over numbered(n).
+class FrameExchangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    exchange_.configure(3, 2, false, false);
+    exchange_.setAccepting(true);
+  }
+  bool publish(int base, double seconds = -1) { return exchange_.publish(numbered(base).data(), 12, 3, 2, seconds); }
+  FrameExchange exchange_;
+};
+
+// Source rows 16 bytes apart (12 used), as decoders with aligned strides deliver them.
 TEST(FrameCopy, MirrorsAsAskedAndSkipsRowPadding) {
-  // Source rows 16 bytes apart (12 used), as decoders with aligned strides deliver them.
-  std::vector<uint8_t> padded(2 * 16, 99);
-  std::vector<uint8_t> frame = numbered(0);
+  std::vector<uint8_t> padded(2 * 16, 99), frame = numbered(0), out(3 * 2 * 4);
   for (int y = 0; y < 2; y++) std::copy(&frame[y * 12], &frame[y * 12 + 12], &padded[y * 16]);
-  struct Case {
-    bool flipV, flipH;
-    int expected[2][3];
-  } cases[] = {
-      {false, false, {{0, 1, 2}, {10, 11, 12}}},
-      {true, false, {{10, 11, 12}, {0, 1, 2}}},
-      {false, true, {{2, 1, 0}, {12, 11, 10}}},
-      {true, true, {{12, 11, 10}, {2, 1, 0}}},
-  };
-  for (const Case& c : cases) {
-    std::vector<uint8_t> out(3 * 2 * 4);
-    arVideoCopyFrame(padded.data(), 16, 3, 2, c.flipV, c.flipH, out.data());
-    for (int y = 0; y < 2; y++) {
-      for (int x = 0; x < 3; x++) {
-        EXPECT_EQ(pixel(out.data(), x, y), c.expected[y][x]) << c.flipV << c.flipH << " at " << x << "," << y;
-      }
-    }
+  for (int flips = 0; flips < 4; flips++) {
+    arVideoCopyFrame(padded.data(), 16, 3, 2, flips & 1, flips & 2, out.data());
+    for (int i = 0; i < 6; i++)
+      EXPECT_EQ(pixel(out.data(), i % 3, i / 3), (flips & 1 ? 1 - i / 3 : i / 3) * 10 + (flips & 2 ? 2 - i % 3 : i % 3)) << flips << i;
   }
 }
 
-TEST(FrameExchange, TakeGivesOnlyTheNewestFrameOnce) {
-  FrameExchange exchange;
-  exchange.configure(3, 2, false, false);
-  exchange.setAccepting(true);
-  EXPECT_EQ(exchange.take(), nullptr) << "nothing published yet";
-  for (int i = 1; i <= 5; i++) EXPECT_TRUE(exchange.publish(numbered(i * 20).data(), 12, 3, 2));
-  uint8_t* frame = exchange.take();
-  ASSERT_NE(frame, nullptr);
-  EXPECT_EQ(pixel(frame, 0, 0), 100) << "a slow consumer gets the latest frame, not the first";
-  exchange.release();
-  EXPECT_EQ(exchange.take(), nullptr) << "no backlog: the older frames are gone";
-  EXPECT_EQ(exchange.published(), 5u);
+// A slow consumer gets the latest frame, once, untouched while newer ones arrive; no backlog.
+TEST_F(FrameExchangeTest, TakeGivesTheNewestFrameOnceAndKeepsItUntilReleased) {
+  EXPECT_EQ(exchange_.take(), nullptr) << "nothing published yet";
+  for (int i = 1; i <= 5; i++) EXPECT_TRUE(publish(i * 20));
+  const uint8_t* held = exchange_.take();
+  for (int i = 6; i < 10; i++) publish(i * 20);
+  EXPECT_TRUE(pixel(held) == 100 && pixel(held, 2, 1) == 112) << "the newest frame, untouched since";
+  EXPECT_EQ(exchange_.take(), nullptr) << "one frame at a time: release first";
+  exchange_.release();
+  EXPECT_EQ(pixel(exchange_.take()), 180);
+  exchange_.release();
+  EXPECT_EQ(exchange_.take(), nullptr) << "no backlog: the older frames are gone";
+  EXPECT_EQ(exchange_.published(), 9u);
 }
 
-TEST(FrameExchange, HeldFrameStaysUntouchedWhileNewOnesArrive) {
-  FrameExchange exchange;
-  exchange.configure(3, 2, false, false);
-  exchange.setAccepting(true);
-  exchange.publish(numbered(1).data(), 12, 3, 2);
-  uint8_t* held = exchange.take();
-  ASSERT_NE(held, nullptr);
-  for (int i = 2; i < 10; i++) exchange.publish(numbered(i * 10).data(), 12, 3, 2);
-  EXPECT_EQ(pixel(held, 0, 0), 1);
-  EXPECT_EQ(pixel(held, 2, 1), 13);
-  EXPECT_EQ(exchange.take(), nullptr) << "one frame at a time: release first";
-  exchange.release();
-  uint8_t* next = exchange.take();
-  ASSERT_NE(next, nullptr);
-  EXPECT_EQ(pixel(next, 0, 0), 90);
+TEST_F(FrameExchangeTest, DropsFramesWhileStoppedOfAnotherSizeOrAfterTheEnd) {
+  EXPECT_FALSE(exchange_.publish(numbered(1).data(), 8, 2, 2)) << "wrong size";
+  publish(2);
+  exchange_.setAccepting(false);
+  EXPECT_FALSE(publish(2)) << "not accepting";
+  EXPECT_EQ(exchange_.take(), nullptr) << "stopping drops the waiting frame";
+  exchange_.setAccepting(true);
+  publish(3);
+  exchange_.finish();
+  EXPECT_FALSE(exchange_.finished()) << "the last frame is still to be taken";
+  EXPECT_EQ(pixel(exchange_.take()), 3);
+  exchange_.release();
+  EXPECT_TRUE(exchange_.finished());
+  EXPECT_FALSE(publish(4));
+  EXPECT_EQ(exchange_.take(), nullptr);
 }
 
-TEST(FrameExchange, DropsFramesWhileStoppedOfAnotherSizeOrAfterTheEnd) {
-  FrameExchange exchange;
-  exchange.configure(3, 2, false, false);
-  EXPECT_FALSE(exchange.publish(numbered(1).data(), 12, 3, 2)) << "not accepting before start";
-  exchange.setAccepting(true);
-  EXPECT_FALSE(exchange.publish(numbered(1).data(), 8, 2, 2)) << "wrong size";
-  exchange.publish(numbered(2).data(), 12, 3, 2);
-  exchange.setAccepting(false);
-  EXPECT_EQ(exchange.take(), nullptr) << "stopping drops the waiting frame";
-  exchange.setAccepting(true);
-  exchange.publish(numbered(3).data(), 12, 3, 2);
-  exchange.finish();
-  EXPECT_FALSE(exchange.finished()) << "the last frame is still to be taken";
-  uint8_t* last = exchange.take();
-  ASSERT_NE(last, nullptr);
-  EXPECT_EQ(pixel(last, 0, 0), 3);
-  exchange.release();
-  EXPECT_TRUE(exchange.finished());
-  EXPECT_FALSE(exchange.publish(numbered(4).data(), 12, 3, 2));
-  EXPECT_EQ(exchange.take(), nullptr);
-}
-
-TEST(FrameExchange, LosslessProducerWaitsSoEveryFrameArrivesInOrderWithItsTime) {
-  FrameExchange exchange;
-  exchange.configure(3, 2, false, false);
-  exchange.setLossless(true);
-  exchange.setAccepting(true);
-  std::thread producer([&exchange] {
-    for (int i = 0; i < 40; i++) exchange.publish(numbered(i).data(), 12, 3, 2, i * 0.5);
-    exchange.finish();
+TEST_F(FrameExchangeTest, LosslessProducerWaitsSoEveryFrameArrivesInOrderWithItsTime) {
+  exchange_.setLossless(true);
+  std::thread producer([this] {
+    for (int i = 0; i < 40; i++) publish(i, i * 0.5);
+    exchange_.finish();
   });
-  std::vector<int> seen;
+  int count = 0;
   double seconds = -1;
-  while (uint8_t* frame = exchange.waitTake(std::chrono::seconds(5), &seconds)) {
-    EXPECT_EQ(seconds, pixel(frame, 0, 0) * 0.5);
-    seen.push_back(pixel(frame, 0, 0));
-    exchange.release();
-  }
+  for (uint8_t* frame; (frame = exchange_.waitTake(std::chrono::seconds(5), &seconds)); count++, exchange_.release())
+    EXPECT_TRUE(pixel(frame) == count && seconds == count * 0.5) << count << ": " << pixel(frame) << " at " << seconds;
   producer.join();
-  ASSERT_EQ(seen.size(), 40u) << "no frame dropped";
-  for (int i = 0; i < 40; i++) EXPECT_EQ(seen[i], i);
+  EXPECT_EQ(count, 40) << "no frame dropped";
 
   // Stopping releases a producer waiting for a consumer that is gone.
-  exchange.configure(3, 2, false, false);
-  exchange.setLossless(true);
-  exchange.setAccepting(true);
-  exchange.publish(numbered(1).data(), 12, 3, 2);
-  std::thread blocked([&exchange] { exchange.publish(numbered(2).data(), 12, 3, 2); });
-  exchange.setAccepting(false);
+  SetUp();
+  exchange_.setLossless(true);
+  publish(1);
+  std::thread blocked([this] { publish(2); });
+  exchange_.setAccepting(false);
   blocked.join();
 }
 

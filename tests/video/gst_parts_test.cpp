@@ -1,115 +1,73 @@
 // Camera format choice and image-sequence listing, without a camera or a pipeline.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/test_files.h"
 #include "video/gst_source_internal.h"
 
 namespace {
 
-// What a typical USB webcam offers: uncompressed YUY2 up to 640x480 at 30 fps but only 10 fps
-// at 1280x720, and MJPEG at 30 fps for both.
-const char* kWebcam =
-    "video/x-raw,format=YUY2,width=640,height=480,framerate={30/1,15/1};"
-    "video/x-raw,format=YUY2,width=1280,height=720,framerate=10/1;"
-    "video/x-raw,format=YUY2,width=320,height=240,framerate=[1/1,30/1];"
-    "image/jpeg,width=1280,height=720,framerate=30/1;"
-    "image/jpeg,width=640,height=480,framerate=30/1";
-
-CameraFormat choose(const char* offered, int w, int h, int fps, bool* ok = nullptr) {
+// What a typical USB webcam offers: uncompressed YUY2 up to 640x480 at 30 fps but only 10 fps at
+// 1280x720, and MJPEG at 30 fps for both. Raw video at the wanted size and rate comes first, then
+// MJPEG at them, then the size at the camera's rate, then scaling; "" when nothing fits.
+TEST(CameraFormat, PrefersRawVideoAtTheWantedSizeAndRateThenMjpeg) {
   std::string error;
-  EXPECT_TRUE(arVideoGstInit(&error)) << error;
-  GstCaps* caps = gst_caps_from_string(offered);
-  CameraFormat format;
-  bool chosen = arVideoChooseCameraFormat(caps, w, h, fps, 1, &format);
-  gst_caps_unref(caps);
-  if (ok) *ok = chosen;
-  return format;
-}
-
-TEST(CameraFormat, PrefersRawVideoAtTheWantedSizeAndRate) {
-  CameraFormat f = choose(kWebcam, 640, 480, 30);
-  EXPECT_FALSE(f.mjpeg);
-  EXPECT_EQ(f.label, "YUY2");
-  EXPECT_EQ(f.caps, "video/x-raw,format=YUY2,width=640,height=480,framerate=30/1");
-  EXPECT_TRUE(f.exactSize);
-  EXPECT_EQ(choose(kWebcam, 320, 240, 25).caps,
-            "video/x-raw,format=YUY2,width=320,height=240,framerate=25/1");
-}
-
-TEST(CameraFormat, TakesMjpegWhenRawCannotKeepTheRate) {
-  CameraFormat f = choose(kWebcam, 1280, 720, 30);
-  EXPECT_TRUE(f.mjpeg);
-  EXPECT_EQ(f.label, "MJPEG");
-  EXPECT_EQ(f.caps, "image/jpeg,width=1280,height=720,framerate=30/1");
-}
-
-TEST(CameraFormat, FallsBackToTheSizeAtTheCamerasRateThenToScaling) {
-  CameraFormat slow = choose(kWebcam, 1280, 720, 60);
-  EXPECT_FALSE(slow.mjpeg);
-  EXPECT_EQ(slow.caps, "video/x-raw,format=YUY2,width=1280,height=720");
-  CameraFormat scaled = choose(kWebcam, 800, 600, 30);
-  EXPECT_FALSE(scaled.exactSize);
-  EXPECT_EQ(scaled.caps, "video/x-raw,format=YUY2");
-  CameraFormat jpegOnly = choose("image/jpeg,width=1920,height=1080,framerate=30/1", 640, 480, 30);
-  EXPECT_TRUE(jpegOnly.mjpeg);
-  EXPECT_EQ(jpegOnly.caps, "image/jpeg");
-}
-
-TEST(CameraFormat, RefusesCamerasWithoutRawOrMjpeg) {
-  bool ok = true;
-  choose("video/x-h264,width=640,height=480,framerate=30/1", 640, 480, 30, &ok);
-  EXPECT_FALSE(ok);
-  choose("EMPTY", 640, 480, 30, &ok);
-  EXPECT_FALSE(ok);
-}
-
-TEST(ImageSequence, PatternsCountFromZeroOrOneUpToTheFirstGap) {
-  TempDir dir;
-  for (const char* name : {"f001.png", "f002.png", "f003.png", "f005.png"}) writeText(dir.file(name), "x");
-  std::vector<std::string> files;
-  std::string mime, error;
-  ASSERT_TRUE(arVideoListSequence(dir.file("f%03d.png"), &files, &mime, &error)) << error;
-  EXPECT_EQ(files, (std::vector<std::string>{dir.file("f001.png"), dir.file("f002.png"), dir.file("f003.png")}));
-  EXPECT_EQ(mime, "image/png");
-  writeText(dir.file("f000.png"), "x");
-  ASSERT_TRUE(arVideoListSequence(dir.file("f%03i.png"), &files, &mime, &error)) << error;
-  EXPECT_EQ(files.front(), dir.file("f000.png"));
-  EXPECT_EQ(files.size(), 4u);
-  writeText(dir.file("100%-1.jpg"), "x");
-  ASSERT_TRUE(arVideoListSequence(dir.file("100%%-%d.jpg"), &files, &mime, &error)) << error;
-  EXPECT_EQ(files, std::vector<std::string>{dir.file("100%-1.jpg")});
-  EXPECT_EQ(mime, "image/jpeg");
-}
-
-TEST(ImageSequence, FoldersListPicturesOfTheFirstKindByName) {
-  TempDir dir;
-  for (const char* name : {"b.JPG", "a.jpeg", "c.png", "notes.txt", "d.jpg"}) writeText(dir.file(name), "x");
-  std::vector<std::string> files;
-  std::string mime, error;
-  ASSERT_TRUE(arVideoListSequence(dir.path(), &files, &mime, &error)) << error;
-  EXPECT_EQ(files, (std::vector<std::string>{dir.file("a.jpeg"), dir.file("b.JPG"), dir.file("d.jpg")}));
-  EXPECT_EQ(mime, "image/jpeg");
-  ASSERT_TRUE(arVideoListSequence(dir.file("c.png"), &files, &mime, &error)) << error;
-  EXPECT_EQ(files, std::vector<std::string>{dir.file("c.png")});
-}
-
-TEST(ImageSequence, BadPatternsAndMissingPicturesAreErrors) {
-  TempDir dir;
-  writeText(dir.file("notes.txt"), "x");
-  std::vector<std::string> files;
-  std::string mime, error;
-  for (const char* pattern : {"f%s.png", "f%d%d.png", "f%123d.png", "f%.png", "f%", "f%ld.png"}) {
-    EXPECT_FALSE(arVideoListSequence(dir.file(pattern), &files, &mime, &error)) << pattern;
-    EXPECT_NE(error.find("one integer conversion"), std::string::npos) << pattern;
+  ASSERT_TRUE(arVideoGstInit(&error)) << error;
+  const std::string webcam =
+      "video/x-raw,format=YUY2,width=640,height=480,framerate={30/1,15/1};"
+      "video/x-raw,format=YUY2,width=1280,height=720,framerate=10/1;"
+      "video/x-raw,format=YUY2,width=320,height=240,framerate=[1/1,30/1];"
+      "image/jpeg,width=1280,height=720,framerate=30/1;image/jpeg,width=640,height=480,framerate=30/1";
+  const struct {
+    std::string offered;
+    int width, height, fps;
+    std::string caps, label;
+  } cases[] = {
+      {webcam, 640, 480, 30, "video/x-raw,format=YUY2,width=640,height=480,framerate=30/1", "YUY2"},
+      {webcam, 1280, 720, 30, "image/jpeg,width=1280,height=720,framerate=30/1", "MJPEG"},
+      {webcam, 1280, 720, 60, "video/x-raw,format=YUY2,width=1280,height=720", "YUY2"},
+      {webcam, 800, 600, 30, "video/x-raw,format=YUY2", "YUY2"},
+      {"image/jpeg,width=1920,height=1080,framerate=30/1", 640, 480, 30, "image/jpeg", "MJPEG"},
+      {"video/x-h264,width=640,height=480,framerate=30/1", 640, 480, 30, "", ""},
+  };
+  for (const auto& c : cases) {
+    GstCaps* caps = gst_caps_from_string(c.offered.c_str());
+    CameraFormat format;
+    const bool chosen = arVideoChooseCameraFormat(caps, c.width, c.height, c.fps, 1, &format);
+    gst_caps_unref(caps);
+    EXPECT_EQ(chosen, !c.caps.empty()) << c.caps;
+    EXPECT_EQ(chosen ? format.caps + " " + format.label : "", chosen ? c.caps + " " + c.label : "");
+    EXPECT_EQ(chosen && format.mjpeg, c.label == "MJPEG") << c.caps;
+    EXPECT_EQ(chosen && format.exactSize, c.caps.find("width") != std::string::npos) << c.caps;
   }
-  EXPECT_FALSE(arVideoListSequence(dir.file("f%04d.png"), &files, &mime, &error));
-  EXPECT_NE(error.find("no picture matches"), std::string::npos) << error;
-  EXPECT_FALSE(arVideoListSequence(dir.file("missing.png"), &files, &mime, &error));
-  EXPECT_FALSE(arVideoListSequence(dir.path(), &files, &mime, &error));
-  EXPECT_NE(error.find("no .png or .jpg"), std::string::npos) << error;
-  EXPECT_FALSE(arVideoListSequence(dir.file("notes.txt"), &files, &mime, &error));
-  EXPECT_NE(error.find(".png or .jpg"), std::string::npos) << error;
-  EXPECT_TRUE(files.empty());
+}
+
+// Patterns count from 0 or 1 up to the first gap; folders list the pictures of the first kind
+// by name; bad patterns and missing pictures are errors. (Patterns from 1 and single pictures
+// play in the capture tests.)
+TEST(ImageSequence, PatternsAndFoldersListTheirPicturesOrSayWhyNot) {
+  TempDir dir, mixed, none;
+  for (const char* name : {"f000.png", "f001.png", "f003.png", "notes.txt"}) writeText(dir.file(name), "x");
+  for (const char* name : {"b.JPG", "a.jpeg", "c.png", "notes.txt"}) writeText(mixed.file(name), "x");
+  const std::string oneConversion = "one integer conversion";
+  const struct {
+    std::string location, listed;  // file names, or the cause of the error
+  } cases[] = {{dir.file("f%03i.png"), "f000.png f001.png "}, {mixed.path(), "a.jpeg b.JPG "},
+               {dir.file("f%s.png"), oneConversion}, {dir.file("f%d%d.png"), oneConversion},
+               {dir.file("f%123d.png"), oneConversion}, {dir.file("f%.png"), oneConversion},
+               {dir.file("f%"), oneConversion}, {dir.file("f%ld.png"), oneConversion},
+               {dir.file("f%04d.png"), "no picture matches"}, {dir.file("missing.png"), "no such file or folder"},
+               {none.path(), "no .png or .jpg pictures in the folder"}, {dir.file("notes.txt"), "pictures must be .png or .jpg"}};
+  for (const auto& c : cases) {
+    std::vector<std::string> files = {"x"};
+    std::string mime, error, listed;
+    const bool ok = arVideoListSequence(c.location, &files, &mime, &error);
+    for (const std::string& file : files) listed += std::filesystem::path(file).filename().string() + " ";
+    const bool listing = c.listed.back() == ' ';
+    EXPECT_EQ(ok, listing) << c.location << ": " << error;
+    EXPECT_TRUE(listing ? listed == c.listed : files.empty() && error.find(c.listed) != std::string::npos) << c.location << ": " << listed << error;
+  }
 }
 
 }  // namespace
