@@ -11,69 +11,26 @@
 
 namespace {
 
-std::vector<int> distinctValues() {
-  std::vector<int> v(kArPatternFileValues);
-  for (int i = 0; i < kArPatternFileValues; i++) v[i] = (i * 7) % 256;
-  return v;
-}
-
-TEST(PatternFile, WriteThenReadGivesBackTheValuesAndTrailingTextIsIgnored) {
+TEST(PatternFile, WrittenValuesReadBackAndFailedWritesLeaveNothing) {
   TempDir dir;
-  const std::vector<int> values = distinctValues();
+  std::vector<int> values(kArPatternFileValues), read;
+  for (int i = 0; i < kArPatternFileValues; i++) values[i] = (i * 7) % 256;
   std::string error;
   ASSERT_TRUE(arWritePatternValues(dir.file("p.patt"), values, &error)) << error;
   EXPECT_FALSE(std::ifstream(dir.file("p.patt.part")).good());
   const std::vector<unsigned char> bytes = readBytes(dir.file("p.patt"));
   const std::string text(bytes.begin(), bytes.end());
   EXPECT_EQ(text.substr(0, 16), "  0   7  14  21 ");
-  std::vector<int> read;
   ASSERT_EQ(arReadPatternValues(dir.file("p.patt"), &read, &error), ArPatternFileStatus::Ok) << error;
   EXPECT_EQ(read, values);
-  ASSERT_EQ(arParsePatternValues("-65536 +65536\t" + text + " 12abc words", "t", &read, &error),
-            ArPatternFileStatus::Ok);
-  EXPECT_EQ(read[0], -65536);
-  EXPECT_EQ(read[1], 65536);
-  EXPECT_EQ(read[2], 0);
-  EXPECT_EQ(read[3], 7);
-}
+  // Signs, tabs and the extremes are read; what follows the last value is ignored.
+  ASSERT_EQ(arParsePatternValues("-65536 +65536\t" + text + " 12abc words", "t", &read, &error), ArPatternFileStatus::Ok);
+  EXPECT_EQ(std::vector<int>(read.begin(), read.begin() + 4), (std::vector<int>{-65536, 65536, 0, 7}));
 
-TEST(PatternFile, BadFilesFailWithTheFileNameAndTheCause) {
-  TempDir dir;
-  std::string numbers;
-  for (int i = 0; i < 3071; ++i) numbers += "1 ";
-  const struct {
-    std::string name, text;
-    ArPatternFileStatus status;
-    std::string cause;
-  } cases[] = {
-      {"short.patt", numbers, ArPatternFileStatus::TooFewValues, "only 3071 of 3072 pattern values"},
-      {"empty.patt", "", ArPatternFileStatus::TooFewValues, "only 0 of 3072"},
-      {"word.patt", "1 2 x3 4", ArPatternFileStatus::NotAnInteger, "value 3 is not an integer"},
-      {"glued.patt", "12abc", ArPatternFileStatus::NotAnInteger, "value 2 is not an integer"},
-      {"sign.patt", "1 - 2", ArPatternFileStatus::NotAnInteger, "value 2 is not an integer"},
-      {"large.patt", "1 65537", ArPatternFileStatus::OutOfRange, "value 2 is beyond +-65536"},
-      {"huge.patt", "-99999999999999999999999", ArPatternFileStatus::OutOfRange, "value 1 is beyond"},
-      {"missing.patt", "", ArPatternFileStatus::CannotOpen, "cannot open: No such file"},
-      {"", "", ArPatternFileStatus::NotAFile, "is a folder"},
-  };
-  for (const auto& c : cases) {
-    if (c.status != ArPatternFileStatus::CannotOpen && !c.name.empty()) writeText(dir.file(c.name), c.text);
-    std::vector<int> v = {1};
-    std::string error;
-    EXPECT_EQ(arReadPatternValues(dir.file(c.name), &v, &error), c.status) << c.name;
-    EXPECT_EQ(error.rfind("\"" + dir.file(c.name) + "\": ", 0), 0u) << error;
-    EXPECT_NE(error.find(c.cause), std::string::npos) << error;
-    EXPECT_TRUE(v.empty()) << c.name;
-  }
-}
-
-TEST(PatternFile, WritingIntoAMissingFolderFailsAndLeavesNothing) {
-  TempDir dir;
-  std::string error;
-  EXPECT_FALSE(arWritePatternValues(dir.file("no/such/p.patt"), distinctValues(), &error));
+  EXPECT_FALSE(arWritePatternValues(dir.file("no/such/p.patt"), values, &error));
   EXPECT_NE(error.find("no/such/p.patt\": cannot create"), std::string::npos) << error;
-  EXPECT_FALSE(arWritePatternValues(dir.file("p.patt"), std::vector<int>(5), &error));
-  EXPECT_FALSE(std::ifstream(dir.file("p.patt")).good());
+  EXPECT_FALSE(arWritePatternValues(dir.file("q.patt"), std::vector<int>(5), &error));
+  EXPECT_FALSE(std::ifstream(dir.file("q.patt")).good());
 }
 
 TEST(PatternCorrelation, InvertsRemovesTheTruncatedMeanAndNormalises) {

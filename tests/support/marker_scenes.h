@@ -53,8 +53,9 @@ class MarkerScenes {
 
   // Frame `seed`: 1 to 4 markers that do not overlap, fully inside the frame with a 5-pixel
   // margin. *quarterTurns counts the markers placed so far in a run of distance scenes, whose
-  // spins cycle through the quarter turns; the same seed and count give the same frame.
-  void render(uint32_t seed, SceneFrame* frame, int* quarterTurns) const;
+  // spins cycle through the quarter turns; the same seed and count give the same frame. With
+  // effects given, they are used instead of the spec's.
+  void render(uint32_t seed, SceneFrame* frame, int* quarterTurns, const SimEffects* effects = nullptr) const;
 
  private:
   CameraParam camera_;
@@ -84,7 +85,6 @@ struct SceneFigures {
   std::vector<PoseOutcome> poses;  // one per identified marker whose pose was computed
   std::string log;                 // what went wrong, frame by frame (first 2000 characters)
 
-  double identifiedRate() const { return placed ? static_cast<double>(identified) / placed : 0.0; }
   double correctRate() const { return placed ? static_cast<double>(correct) / placed : 0.0; }
   double cornerRms() const;
   double meanOutward() const { return corners ? outwardSum / corners : 0.0; }
@@ -98,14 +98,22 @@ struct SceneFigures {
 // error or a negative value when no pose comes out.
 using ScenePose = std::function<double(const DetectedMarker& marker, double width, double pose[3][4])>;
 
-// The pose estimator without refinement, arMarkerPose.
-ScenePose plainPose();
+// One way to detect the markers of the scenes and, with a pose function, estimate their poses.
+struct SceneRun {
+  std::string name;
+  ArDetectorSettings settings;
+  ScenePose pose;
+};
 
-// Renders frames seedBase .. seedBase + frames - 1, detects each with a fresh cross-frame memory
-// and the given settings, and scores the reports against the truth; with a pose function, also
-// the pose of every identified marker.
-SceneFigures scoreScenes(const MarkerScenes& scenes, int frames, uint32_t seedBase, const ArDetectorSettings& settings,
-                         const ScenePose& pose = nullptr);
+// Detects frame `seed` of the scenes as the run says (with the cross-frame memory as it stands) and
+// adds what it reported, scored against the truth, to *fig; *stats gets the detection's stats.
+void scoreFrame(const MarkerScenes& scenes, uint32_t seed, const SceneFrame& frame, const SceneRun& run,
+                SceneFigures* fig, ArDetectionStats* stats = nullptr);
+
+// Renders frames seedBase .. seedBase + frames - 1 and runs each run on every frame, with a fresh
+// cross-frame memory; returns the figures of each run against the truth.
+std::vector<SceneFigures> scoreScenes(const MarkerScenes& scenes, int frames, uint32_t seedBase,
+                                      const std::vector<SceneRun>& runs);
 
 // The shipped 640 x 480 camera; with lensDistortion false its distortion is switched off. All
 // zero when the file cannot be read.
