@@ -4,10 +4,10 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 
 #include "sim/sim_pose.h"
-#include "tests/shipped_data.h"
 
 namespace {
 
@@ -31,7 +31,11 @@ MarkerScenes::MarkerScenes(const CameraParam& camera, const SceneSpec& spec) : c
   arCameraParamSetCurrent(&camera_);
   arResetPatternStore();
   arResetMarkerHistory();
-  const std::vector<std::string> files = shippedPatternFiles();
+  std::vector<std::string> files;  // the shipped patterns, in name order
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("Data/patterns", ec))
+    if (entry.path().extension() == ".patt") files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
   if (files.size() < 4) error_ = "needs the shipped patterns in Data/patterns";
   for (size_t i = 0; i < files.size() && error_.empty(); i++) {
     if (arReadPatternFile(files[i].c_str()) != static_cast<int>(i)) error_ = "cannot load " + files[i];
@@ -49,8 +53,7 @@ void MarkerScenes::render(uint32_t seed, SceneFrame* frame, int* quarterTurns, c
   const bool byDistance = s.maxDistance > 0;
   std::mt19937 rng(seed);
   auto uniform = [&rng](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
-  frame->markers.clear();
-  frame->patterns.clear();
+  frame->markers.clear(), frame->patterns.clear();
   const size_t wanted = 1 + rng() % 4;
   std::vector<std::array<double, 3>> discs;
   for (int attempt = 0; attempt < 200 && frame->markers.size() < wanted; attempt++) {
@@ -64,9 +67,7 @@ void MarkerScenes::render(uint32_t seed, SceneFrame* frame, int* quarterTurns, c
     const int pattern = static_cast<int>(rng() % pictures_.size());
     for (int p : frame->patterns) overlaps = overlaps || (byDistance && p == pattern);
     if (overlaps) continue;
-    SimMarker m;
-    m.width = s.markerWidth;
-    m.interior = &pictures_[pattern];
+    SimMarker m{s.markerWidth, {}, &pictures_[pattern]};
     const double spin = byDistance ? 90.0 * (*quarterTurns % 4) + uniform(-40, 40) : uniform(0, 360);
     const double tiltAxis = uniform(0, 360), tilt = uniform(s.minTilt, s.maxTilt);
     simPoseLookAt(distance, tilt, tiltAxis, spin, (u - cx) * distance / f, (v - cy) * distance / f, m.pose);
@@ -79,28 +80,21 @@ void MarkerScenes::render(uint32_t seed, SceneFrame* frame, int* quarterTurns, c
     if (!inside) continue;
     if (byDistance) ++*quarterTurns;
     discs.push_back({u, v, radius});
-    frame->markers.push_back(m);
-    frame->patterns.push_back(pattern);
+    frame->markers.push_back(m), frame->patterns.push_back(pattern);
   }
   frame->truth.assign(frame->markers.size(), SimMarkerTruth{});
   frame->bgra.assign(static_cast<size_t>(s.width) * s.height * 4, 0);
   // Noise, and the direction of a light gradient or shadow, differ from frame to frame.
   SimEffects e = effects ? *effects : s.effects;
-  e.seed += seed;
-  e.lighting.seed += seed;
+  e.seed += seed, e.lighting.seed += seed;
   renderer_->render(s.background, frame->markers.data(), static_cast<int>(frame->markers.size()), e,
                     frame->bgra.data(), frame->truth.data());
 }
 
-double SceneFigures::cornerRms() const { return corners ? std::sqrt(cornerSquares / corners) : 0.0; }
-
 double SceneFigures::share(double PoseOutcome::*field, double limit, double nearest, double farthest) const {
   int in = 0, below = 0;
-  for (const PoseOutcome& o : poses) {
-    if (o.distance < nearest || o.distance >= farthest) continue;
-    in++;
-    below += o.*field < limit;
-  }
+  for (const PoseOutcome& o : poses)
+    if (o.distance >= nearest && o.distance < farthest) in++, below += o.*field < limit;
   return in ? static_cast<double>(below) / in : 0.0;
 }
 
@@ -120,15 +114,11 @@ void SceneFigures::print(const std::string& label) const {
               100.0 * correctRate(), falseIds, cornerRms(), meanOutward(), dirAsExpected, unambiguous);
   if (poses.empty()) return;
   std::printf("  no pose %d\n", failedPoses);
-  const struct {
-    const char* name;
-    double PoseOutcome::*field;
-  } rows[] = {{"fit error (px^2)", &PoseOutcome::fitError},
-              {"rotation (deg)", &PoseOutcome::rotationDeg},
-              {"translation (%)", &PoseOutcome::translationPercent}};
-  for (const auto& r : rows)
-    std::printf("  %-17s median %.3f, 95th %.3f, worst %.3f\n", r.name, percentile(r.field, 0.5),
-                percentile(r.field, 0.95), percentile(r.field, 1.0));
+  for (const auto& [name, field] : {std::pair{"fit error (px^2)", &PoseOutcome::fitError},
+                                    {"rotation (deg)", &PoseOutcome::rotationDeg},
+                                    {"translation (%)", &PoseOutcome::translationPercent}})
+    std::printf("  %-17s median %.3f, 95th %.3f, worst %.3f\n", name, percentile(field, 0.5), percentile(field, 0.95),
+                percentile(field, 1.0));
 }
 
 void scoreFrame(const MarkerScenes& scenes, uint32_t seed, const SceneFrame& frame, const SceneRun& run,
@@ -153,10 +143,7 @@ void scoreFrame(const MarkerScenes& scenes, uint32_t seed, const SceneFrame& fra
     }
     const DetectedMarker& m = found[best];
     fig->identified++;
-    if (!truth[i].dirAmbiguous) {
-      fig->unambiguous++;
-      fig->dirAsExpected += m.dir == truth[i].expectedDir;
-    }
+    if (!truth[i].dirAmbiguous) fig->unambiguous++, fig->dirAsExpected += m.dir == truth[i].expectedDir;
     if (run.pose) {
       double p[3][4];
       const auto& t = truth[i].pose;
@@ -183,10 +170,7 @@ void scoreFrame(const MarkerScenes& scenes, uint32_t seed, const SceneFrame& fra
       failures += " wrong corners/dir " + std::to_string(i);
       continue;
     }
-    fig->correct++;
-    fig->cornerSquares += squares;
-    fig->outwardSum += outward;
-    fig->corners += 4;
+    fig->correct++, fig->cornerSquares += squares, fig->outwardSum += outward;
   }
   for (int j = 0; j < count; j++) {
     bool real = found[j].id < 0;  // an identified report must sit on a marker with that pattern
@@ -216,10 +200,7 @@ std::vector<SceneFigures> scoreScenes(const MarkerScenes& scenes, int frames, ui
 CameraParam shippedCamera(bool lensDistortion) {
   CameraParam camera = {};
   if (arCameraParamRead("Data/camera_para.dat", 1, &camera) < 0) return camera;
-  if (!lensDistortion) {
-    camera.distortion[2] = 0.0;
-    camera.distortion[3] = 1.0;
-  }
+  if (!lensDistortion) camera.distortion[2] = 0.0, camera.distortion[3] = 1.0;
   return camera;
 }
 

@@ -2,6 +2,7 @@
 // figures of detection and pose on them: the end-to-end harness of the tracking tests.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,11 +25,7 @@ struct SceneSpec {
   double minTilt = 0, maxTilt = 50;  // degrees
   double markerWidth = 80;           // mm: side of the whole printed marker
   SimBackground background;
-  SimEffects effects = [] {
-    SimEffects e;
-    e.supersample = 2;  // antialiased edges, quick rendering
-    return e;
-  }();
+  SimEffects effects = [] { SimEffects e; e.supersample = 2; return e; }();  // antialiased edges, quick rendering
 };
 
 // One rendered frame and what it shows.
@@ -48,8 +45,6 @@ class MarkerScenes {
   const std::string& error() const { return error_; }
   const SceneSpec& spec() const { return spec_; }
   const CameraParam& camera() const { return camera_; }
-  const std::vector<SimImage>& pictures() const { return pictures_; }
-  const SimRenderer& renderer() const { return *renderer_; }
 
   // Frame `seed`: 1 to 4 markers that do not overlap, fully inside the frame with a 5-pixel
   // margin. *quarterTurns counts the markers placed so far in a run of distance scenes, whose
@@ -80,14 +75,13 @@ struct SceneFigures {
   int dirAsExpected = 0;
   int failedPoses = 0;
   double cornerSquares = 0;  // over the corners of correct markers, ideal pixels squared
-  double outwardSum = 0;     // signed distance of found corners outside the true edges, pixels
-  int corners = 0;
+  double outwardSum = 0;     // ... and their signed distance outside the true edges, pixels
   std::vector<PoseOutcome> poses;  // one per identified marker whose pose was computed
   std::string log;                 // what went wrong, frame by frame (first 2000 characters)
 
   double correctRate() const { return placed ? static_cast<double>(correct) / placed : 0.0; }
-  double cornerRms() const;
-  double meanOutward() const { return corners ? outwardSum / corners : 0.0; }
+  double cornerRms() const { return correct ? std::sqrt(cornerSquares / (4 * correct)) : 0.0; }
+  double meanOutward() const { return correct ? outwardSum / (4 * correct) : 0.0; }
   // Share of the pose outcomes between the distances whose field is below limit.
   double share(double PoseOutcome::*field, double limit, double nearest = 0, double farthest = 1e9) const;
   double percentile(double PoseOutcome::*field, double p) const;
