@@ -13,12 +13,8 @@
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "artest-XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) std::abort();
-    path_ = buf.data();
+  TempDir() : path_((std::filesystem::temp_directory_path() / "artest-XXXXXX").string()) {
+    if (!mkdtemp(path_.data())) std::abort();
   }
   ~TempDir() {
     std::error_code ec;

@@ -20,9 +20,9 @@ class TestFrame {
   void fillRect(int x0, int y0, int x1, int y1, uint8_t grey = 0);  // inclusive corners
   // Pixels whose centre lies inside the convex polygon (any winding).
   void fillPolygon(const std::vector<Point2>& corners, uint8_t grey = 0);
-  // A marker with outer corners outer[0..3] (upright top-left, clockwise): black border a
-  // quarter of the side wide around the 16 x 16 picture.
-  void drawMarker(const std::array<Point2, 4>& outer, const std::vector<uint8_t>& picture);
+  // An upright marker of 32 x 32 cells of `cell` pixels from pixel (x, y): a black border of 8
+  // cells around the 16 x 16 picture.
+  void drawMarker(int x, int y, int cell, const std::vector<uint8_t>& picture);
 
  private:
   int width_, height_;
@@ -31,10 +31,8 @@ class TestFrame {
 
 // Pinhole camera of this size (focal length 500, centred, no distortion) made current.
 void useTestCamera(int width, int height);
-// A 16 x 16 picture without rotational symmetry; variants differ in one dot.
-std::vector<uint8_t> asymmetricPicture(int variant = 0);
-// Stripes: matches none of the asymmetric pictures.
-std::vector<uint8_t> stripesPicture();
+// A 16 x 16 picture without rotational symmetry.
+std::vector<uint8_t> asymmetricPicture();
 // One quarter turn counter-clockwise as displayed.
 std::vector<uint8_t> rotateCounterClockwise(const std::vector<uint8_t>& picture);
 // Pattern file text: block o is the picture turned o quarter turns counter-clockwise.
@@ -42,4 +40,4 @@ std::string patternFileText(const std::vector<uint8_t>& picture);
 // Writes text to a fresh file and loads it; *printed gets what the loader printed.
 int loadPatternText(const std::string& text, std::string* printed = nullptr);
 // Corners of a square centred at (cx, cy) turned angleDeg clockwise on screen, top-left first.
-std::array<Point2, 4> squareCorners(double cx, double cy, double side, double angleDeg);
+std::vector<Point2> squareCorners(double cx, double cy, double side, double angleDeg);

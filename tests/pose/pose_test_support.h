@@ -6,22 +6,22 @@
 
 #include "camera/camera_param.h"
 #include "detect/detected_marker.h"
+#include "sim/sim_pose.h"
 #include "tests/support/marker_scenes.h"
 
 constexpr double kPi = 3.14159265358979323846;
 
 // Frontal upright marker at distance, spun by spinDeg about its normal, tilted by tiltDeg about
 // the in-plane axis at tiltAxisDeg, and moved by (offsetX, offsetY) across the view.
-void testPose(double distance, double tiltDeg, double tiltAxisDeg, double spinDeg, double offsetX,
-              double offsetY, double pose[3][4]);
-
-// a = b * c for 3 x 3 matrices; r = the rotation by angle about the unit axis n.
-void multiply3(const double b[3][3], const double c[3][3], double a[3][3]);
-void axisRotation(const double n[3], double angle, double r[3][3]);
+inline void testPose(double distance, double tiltDeg, double tiltAxisDeg, double spinDeg, double offsetX,
+                     double offsetY, double pose[3][4]) {
+  simPoseLookAt(distance, tiltDeg, tiltAxisDeg, spinDeg, offsetX, offsetY, pose);
+}
 
 // Ideal image position of the marker point (x, y, 0) under pose.
-void projectMarkerPoint(const CameraParam& camera, const double pose[3][4], double x, double y,
-                        double image[2]);
+inline void projectMarkerPoint(const CameraParam& camera, const double pose[3][4], double x, double y, double image[2]) {
+  simProjectMarkerPoint(pose, camera.projection, x, y, &image[0], &image[1]);
+}
 
 // A marker of side width centred at center, seen at pose and reported with dir: model corner k
 // goes to vertex[(4 + k - dir) % 4]; line i runs through vertex i and vertex i + 1.

@@ -63,11 +63,9 @@ GlTestContext::GlTestContext(int width, int height) : width_(width), height_(hei
   }
   XMapWindow(impl_->display, impl_->window);
   // Wait until the window is mapped, so that its framebuffer exists at full size.
-  for (;;) {
-    XEvent event;
-    XNextEvent(impl_->display, &event);
-    if (event.type == MapNotify) break;
-  }
+  XEvent event;
+  do XNextEvent(impl_->display, &event);
+  while (event.type != MapNotify);
   if (!glXMakeCurrent(impl_->display, impl_->window, impl_->context)) {
     error_ = "glXMakeCurrent failed";
     return;

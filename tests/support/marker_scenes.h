@@ -2,6 +2,7 @@
 // figures of detection and pose on them: the end-to-end harness of the tracking tests.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "camera/camera_param.h"
 #include "detect/detection.h"
 #include "sim/synthetic_frame.h"
+#include "tests/shipped_data.h"
 
 // How the markers of a scene are sized, posed and lit.
 struct SceneSpec {
@@ -24,11 +26,7 @@ struct SceneSpec {
   double minTilt = 0, maxTilt = 50;  // degrees
   double markerWidth = 80;           // mm: side of the whole printed marker
   SimBackground background;
-  SimEffects effects = [] {
-    SimEffects e;
-    e.supersample = 2;  // antialiased edges, quick rendering
-    return e;
-  }();
+  SimEffects effects = [] { SimEffects e; e.supersample = 2; return e; }();  // antialiased edges, quick rendering
 };
 
 // One rendered frame and what it shows.
@@ -48,13 +46,12 @@ class MarkerScenes {
   const std::string& error() const { return error_; }
   const SceneSpec& spec() const { return spec_; }
   const CameraParam& camera() const { return camera_; }
-  const std::vector<SimImage>& pictures() const { return pictures_; }
-  const SimRenderer& renderer() const { return *renderer_; }
 
   // Frame `seed`: 1 to 4 markers that do not overlap, fully inside the frame with a 5-pixel
   // margin. *quarterTurns counts the markers placed so far in a run of distance scenes, whose
-  // spins cycle through the quarter turns; the same seed and count give the same frame.
-  void render(uint32_t seed, SceneFrame* frame, int* quarterTurns) const;
+  // spins cycle through the quarter turns; the same seed and count give the same frame. With
+  // effects given, they are used instead of the spec's.
+  void render(uint32_t seed, SceneFrame* frame, int* quarterTurns, const SimEffects* effects = nullptr) const;
 
  private:
   CameraParam camera_;
@@ -79,15 +76,13 @@ struct SceneFigures {
   int dirAsExpected = 0;
   int failedPoses = 0;
   double cornerSquares = 0;  // over the corners of correct markers, ideal pixels squared
-  double outwardSum = 0;     // signed distance of found corners outside the true edges, pixels
-  int corners = 0;
+  double outwardSum = 0;     // ... and their signed distance outside the true edges, pixels
   std::vector<PoseOutcome> poses;  // one per identified marker whose pose was computed
   std::string log;                 // what went wrong, frame by frame (first 2000 characters)
 
-  double identifiedRate() const { return placed ? static_cast<double>(identified) / placed : 0.0; }
   double correctRate() const { return placed ? static_cast<double>(correct) / placed : 0.0; }
-  double cornerRms() const;
-  double meanOutward() const { return corners ? outwardSum / corners : 0.0; }
+  double cornerRms() const { return correct ? std::sqrt(cornerSquares / (4 * correct)) : 0.0; }
+  double meanOutward() const { return correct ? outwardSum / (4 * correct) : 0.0; }
   // Share of the pose outcomes between the distances whose field is below limit.
   double share(double PoseOutcome::*field, double limit, double nearest = 0, double farthest = 1e9) const;
   double percentile(double PoseOutcome::*field, double p) const;
@@ -98,18 +93,22 @@ struct SceneFigures {
 // error or a negative value when no pose comes out.
 using ScenePose = std::function<double(const DetectedMarker& marker, double width, double pose[3][4])>;
 
-// The pose estimator without refinement, arMarkerPose.
-ScenePose plainPose();
+// One way to detect the markers of the scenes and, with a pose function, estimate their poses.
+struct SceneRun {
+  std::string name;
+  ArDetectorSettings settings;
+  ScenePose pose;
+};
 
-// Renders frames seedBase .. seedBase + frames - 1, detects each with a fresh cross-frame memory
-// and the given settings, and scores the reports against the truth; with a pose function, also
-// the pose of every identified marker.
-SceneFigures scoreScenes(const MarkerScenes& scenes, int frames, uint32_t seedBase, const ArDetectorSettings& settings,
-                         const ScenePose& pose = nullptr);
+// Detects frame `seed` of the scenes as the run says (with the cross-frame memory as it stands) and
+// adds what it reported, scored against the truth, to *fig; *stats gets the detection's stats.
+void scoreFrame(const MarkerScenes& scenes, uint32_t seed, const SceneFrame& frame, const SceneRun& run,
+                SceneFigures* fig, ArDetectionStats* stats = nullptr);
 
-// The shipped 640 x 480 camera; with lensDistortion false its distortion is switched off. All
-// zero when the file cannot be read.
-CameraParam shippedCamera(bool lensDistortion);
+// Renders frames seedBase .. seedBase + frames - 1 and runs each run on every frame, with a fresh
+// cross-frame memory; returns the figures of each run against the truth.
+std::vector<SceneFigures> scoreScenes(const MarkerScenes& scenes, int frames, uint32_t seedBase,
+                                      const std::vector<SceneRun>& runs);
 
 // Angle of the rotation between the rotation parts of two transforms, degrees; distance between
 // their translations.
