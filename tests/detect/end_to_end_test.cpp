@@ -111,9 +111,6 @@ const EndToEndCase kCases[] = {
     {"OverExposed", true, lit(1, 40, 3), 100, 12, 14000, kModes, {0, 0.99, 0.99}, fixedFindsFew},  // clipped
     {"Gradient", true, lit(1, 0, 1, 0.8), 100, 12, 15000, kModes, {0, 0, 0.99}},  // light from 1 to 0.2
     {"Shadow", true, lit(1, 0, 1, 0, 0.5), 100, 12, 16000, kModes, {0, 0, 0.99}},    // half beyond a hard edge
-    // Small and steep markers: the rates are reported, with a sanity floor.
-    {"Sides30To60", true, scenes(30, 60, 0, 0, 0, 50, 0), 50, 12, 5000, {kFixed}, {0.5}},
-    {"TiltsTo70", true, scenes(60, 250, 0, 0, 0, 70, 0), 50, 12, 7000, {kFixed}, {0.5}},
     {"NoisyBlurredUnevenLight", true,
      [] {
        SceneSpec s = scenes(60, 250, 0, 0, 0, 40, 3);

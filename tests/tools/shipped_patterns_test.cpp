@@ -46,17 +46,4 @@ TEST(ShippedPatterns, PicturesPatternsAndPrintableMarkersAreMadeFromTheDesigns) 
   }
 }
 
-// A marker not in the marker table must not pass for a loaded one (the matcher accepts 0.5 and
-// more), and a turned marker must not pass for another turn of itself.
-TEST(ShippedPatterns, PatternsAndTheirOrientationsAreClearlyDifferent) {
-  const auto& names = patternDesignNames();
-  for (size_t i = 0; i < names.size(); ++i)
-    for (size_t j = i; j < names.size(); ++j) {
-      const std::vector<int> p = shippedPattern(names[i]), q = shippedPattern(names[j]);
-      for (int a = 0; a < 4; ++a)
-        for (int b = i == j ? a + 1 : 0; b < 4; ++b)
-          EXPECT_LT(arPatternCorrelation(p, a, q, b), i == j ? 0.36 : 0.3) << names[i] << " " << a << "/" << names[j] << " " << b;
-    }
-}
-
 }  // namespace
