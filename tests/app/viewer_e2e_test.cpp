@@ -108,8 +108,12 @@ class Viewer : public ::testing::Test {
 // A dim room: the demo's background falls to 52 .. 75, below the default fixed threshold of 100,
 // where the whole picture is one dark region; the automatic threshold tracks it.
 TEST_F(Viewer, ShowsTheUndistortedDemoWithModelsOnMarkersAndAnswersItsKeys) {
-  start({{"Data/WDM_camera_flipV.xml", "<video><source type=\"demo\" motion=\"still\" gain=\"0.35\"/></video>"}},
-        "--threshold auto");
+  const Files dimRoom = {{"Data/WDM_camera_flipV.xml", "<video><source type=\"demo\" motion=\"still\" gain=\"0.35\"/></video>"}};
+  start(dimRoom);
+  EXPECT_LT(modelPixelsWithin(4), 50) << "a model was drawn at the fixed threshold";
+  keys("Escape");
+  ASSERT_EQ(status(), 0);
+  start(dimRoom, "--threshold auto");
   ASSERT_GE(modelPixelsWithin(20), 200) << "no model was drawn: " << text(dir_.file("err"));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a frame with every marker tracked
   const SimImage shot = screen();
