@@ -16,20 +16,20 @@ namespace {
 
 // Markers of minSide .. maxSide pixels (with maxDistance 0), or 80 mm markers at minDistance ..
 // maxDistance mm in all quarter turns, tilted minTilt .. maxTilt degrees, with sensor noise.
-SceneSpec scenes(double minSide, double maxSide, double minDistance, double maxDistance, double minTilt,
+SceneSetup scenes(double minSide, double maxSide, double minDistance, double maxDistance, double minTilt,
                  double maxTilt, double noise) {
-  SceneSpec s;
+  SceneSetup s;
   s.minSide = minSide, s.maxSide = maxSide, s.minDistance = minDistance, s.maxDistance = maxDistance;
   s.minTilt = minTilt, s.maxTilt = maxTilt;
   s.effects.noiseSigma = noise;
   return s;
 }
 
-SceneSpec byDistance(double noise) { return scenes(60, 250, 300, 1200, 0, 50, noise); }
+SceneSetup byDistance(double noise) { return scenes(60, 250, 300, 1200, 0, 50, noise); }
 
 // The markers of 60 to 250 pixels under one of the lightings of sim/lighting.h, with a little noise.
-SceneSpec lit(double gain, double black, double exposure, double gradient = 0, double shadow = 1) {
-  SceneSpec s = scenes(60, 250, 0, 0, 0, 50, 2);
+SceneSetup lit(double gain, double black, double exposure, double gradient = 0, double shadow = 1) {
+  SceneSetup s = scenes(60, 250, 0, 0, 0, 50, 2);
   SimLighting& l = s.effects.lighting;
   l.gain = gain, l.black = black, l.exposure = exposure, l.gradient = gradient, l.shadow = shadow;
   return s;
@@ -72,7 +72,7 @@ constexpr PoseField kTranslation = &PoseOutcome::translationPercent;
 struct EndToEndCase {
   std::string name;
   bool lens;  // the shipped lens distortion, or the same camera without it
-  SceneSpec spec;
+  SceneSetup setup;
   int frames;
   int sanitizerDivisor;  // the sanitizer build renders frames / divisor
   uint32_t seedBase;
@@ -113,7 +113,7 @@ const EndToEndCase kCases[] = {
     {"Shadow", true, lit(1, 0, 1, 0, 0.5), 100, 12, 16000, kModes, {0, 0, 0.99}},    // half beyond a hard edge
     {"NoisyBlurredUnevenLight", true,
      [] {
-       SceneSpec s = scenes(60, 250, 0, 0, 0, 40, 3);
+       SceneSetup s = scenes(60, 250, 0, 0, 0, 40, 3);
        s.effects.blurSigma = 0.6, s.effects.brightnessGradient = 0.3;
        s.background.kind = SimBackgroundKind::Gradient, s.background.grey = 140, s.background.grey2 = 220;
        return s;
@@ -150,7 +150,7 @@ const EndToEndCase kCases[] = {
      [](const Figures& f) { poseFigures(f, 0.20, 0.3); }},
     {"NoisyPosesThroughTheShippedLens", true, byDistance(8), 150, 2, 40000, kPoses, {0, 0.995},
      [](const Figures& f) { poseFigures(f, 0.20, 0.3); }},
-    {"LargeFrames", true, [] { SceneSpec s = lit(1, 0, 1); s.width = 1920, s.height = 1080; return s; }(), 4, 4, 17000,
+    {"LargeFrames", true, [] { SceneSetup s = lit(1, 0, 1); s.width = 1920, s.height = 1080; return s; }(), 4, 4, 17000,
      {kModes[0], kModes[2]}, {0.99, 0.99}},
     // Small, steep markers: 30 to 45 pixels, tilted 40 to 60 degrees, with and without refinement.
     {"SmallSteep", true, scenes(30, 45, 0, 0, 40, 60, 0), 150, 12, 11000, {kFixed, refined(false)}, {0, 0},
@@ -171,8 +171,8 @@ class EndToEnd : public testing::TestWithParam<EndToEndCase> {
 TEST_P(EndToEnd, ReachesItsFigures) {
   const EndToEndCase& c = GetParam();
   CameraParam camera = shippedCamera(c.lens);
-  ASSERT_EQ(arCameraParamResize(&camera, c.spec.width, c.spec.height, &camera), 0);
-  const MarkerScenes scenes(camera, c.spec);
+  ASSERT_EQ(arCameraParamResize(&camera, c.setup.width, c.setup.height, &camera), 0);
+  const MarkerScenes scenes(camera, c.setup);
   ASSERT_EQ(scenes.error(), "");
   const int frames = framesForBuild(c.frames, c.sanitizerDivisor);
   const Figures f = scoreScenes(scenes, frames, c.seedBase, c.runs);
@@ -196,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(Scenes, EndToEnd, testing::ValuesIn(kCases),
 // studio again, 8 noisy frames each. It must settle within 5 frames: from then on every marker is
 // found on every frame, at one threshold.
 TEST(AutoThreshold, SettlesWithinFiveFramesOfALightChangeAndThenHoldsStill) {
-  const MarkerScenes scenes(shippedCamera(true), SceneSpec());
+  const MarkerScenes scenes(shippedCamera(true), SceneSetup());
   ASSERT_EQ(scenes.error(), "");
   SceneFrame frame;
   int turns = 0, frameNumber = 0;
@@ -209,7 +209,7 @@ TEST(AutoThreshold, SettlesWithinFiveFramesOfALightChangeAndThenHoldsStill) {
   for (const auto& light : lights) {
     std::vector<std::pair<bool, int>> seen;  // all found, threshold
     for (int f = 0; f < 8; f++, frameNumber++) {
-      SceneSpec s = lit(light[0], light[1], light[2]);
+      SceneSetup s = lit(light[0], light[1], light[2]);
       s.effects.seed = frameNumber;
       scenes.render(seed, &frame, &turns, &s.effects);
       SceneFigures figures;
@@ -228,7 +228,7 @@ TEST(AutoThreshold, SettlesWithinFiveFramesOfALightChangeAndThenHoldsStill) {
 // Markers below 48 dark squares, which come first in label order: the default limit of 30
 // candidates is spent on the squares, a raised one reaches the markers.
 TEST(CandidateLimit, CrowdedSceneNeedsARaisedLimit) {
-  const MarkerScenes scenes(shippedCamera(true), SceneSpec());
+  const MarkerScenes scenes(shippedCamera(true), SceneSetup());
   ASSERT_EQ(scenes.error(), "");
   SceneFrame frame;
   int turns = 0;

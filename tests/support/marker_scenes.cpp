@@ -27,7 +27,7 @@ double outsideDistance(const double a[2], const double b[2], const double centre
 
 }  // namespace
 
-MarkerScenes::MarkerScenes(const CameraParam& camera, const SceneSpec& spec) : camera_(camera), spec_(spec) {
+MarkerScenes::MarkerScenes(const CameraParam& camera, const SceneSetup& setup) : camera_(camera), setup_(setup) {
   arCameraParamSetCurrent(&camera_);
   arResetPatternStore();
   arResetMarkerHistory();
@@ -43,12 +43,12 @@ MarkerScenes::MarkerScenes(const CameraParam& camera, const SceneSpec& spec) : c
     if (!simPictureFromPatternFile(files[i], &picture, &error_)) break;
     pictures_.push_back(picture);
   }
-  renderer_ = std::make_unique<SimRenderer>(camera_, spec.width, spec.height, spec.effects.supersample);
+  renderer_ = std::make_unique<SimRenderer>(camera_, setup.width, setup.height, setup.effects.supersample);
   if (error_.empty() && !renderer_->valid()) error_ = renderer_->error();
 }
 
 void MarkerScenes::render(uint32_t seed, SceneFrame* frame, int* quarterTurns, const SimEffects* effects) const {
-  const SceneSpec& s = spec_;
+  const SceneSetup& s = setup_;
   const double f = camera_.projection[0][0], cx = camera_.projection[0][2], cy = camera_.projection[1][2];
   const bool byDistance = s.maxDistance > 0;
   std::mt19937 rng(seed);
@@ -147,7 +147,7 @@ void scoreFrame(const MarkerScenes& scenes, uint32_t seed, const SceneFrame& fra
     if (run.pose) {
       double p[3][4];
       const auto& t = truth[i].pose;
-      const double distance = std::hypot(t[0][3], t[1][3], t[2][3]), err = run.pose(m, scenes.spec().markerWidth, p);
+      const double distance = std::hypot(t[0][3], t[1][3], t[2][3]), err = run.pose(m, scenes.setup().markerWidth, p);
       if (err < 0) fig->failedPoses++;
       else fig->poses.push_back({distance, err, rotationAngleDeg(p, t), 100 * translationDistance(p, t) / distance});
     }

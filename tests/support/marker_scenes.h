@@ -15,7 +15,7 @@
 #include "tests/shipped_data.h"
 
 // How the markers of a scene are sized, posed and lit.
-struct SceneSpec {
+struct SceneSetup {
   int width = 640, height = 480;  // frame pixels
   // Size of each marker: with maxDistance 0, the side in pixels of the whole marker seen
   // frontally, drawn from minSide .. maxSide, spun 0 .. 360 degrees, patterns may repeat. With
@@ -37,25 +37,25 @@ struct SceneFrame {
   std::vector<SimMarkerTruth> truth;
 };
 
-// Renders the seeded scenes of a spec through a camera. Loading makes the camera current and
+// Renders the seeded scenes of a setup through a camera. Loading makes the camera current and
 // fills a fresh pattern store with the shipped patterns, in name order.
 class MarkerScenes {
  public:
-  MarkerScenes(const CameraParam& camera, const SceneSpec& spec);
+  MarkerScenes(const CameraParam& camera, const SceneSetup& setup);
   // Empty when the scenes can be rendered; otherwise why not.
   const std::string& error() const { return error_; }
-  const SceneSpec& spec() const { return spec_; }
+  const SceneSetup& setup() const { return setup_; }
   const CameraParam& camera() const { return camera_; }
 
   // Frame `seed`: 1 to 4 markers that do not overlap, fully inside the frame with a 5-pixel
   // margin. *quarterTurns counts the markers placed so far in a run of distance scenes, whose
   // spins cycle through the quarter turns; the same seed and count give the same frame. With
-  // effects given, they are used instead of the spec's.
+  // effects given, they are used instead of the setup's.
   void render(uint32_t seed, SceneFrame* frame, int* quarterTurns, const SimEffects* effects = nullptr) const;
 
  private:
   CameraParam camera_;
-  SceneSpec spec_;
+  SceneSetup setup_;
   std::vector<SimImage> pictures_;
   std::unique_ptr<SimRenderer> renderer_;
   std::string error_;
