@@ -94,7 +94,8 @@ struct ArDetectionStats {
 
 // Detects markers as arFindMarkers does, with the given settings: same ownership of the list
 // (now of 0 .. settings.maxCandidates records), same cross-frame memory. Returns 0, or -1 with no
-// markers and the cause in stats->problem. stats may be null.
+// markers and the cause in stats->problem. stats may be null; then squares beyond the candidate
+// limit are not counted (nor traced).
 int arDetectMarkers(const uint8_t* frame, const ArDetectorSettings& settings, DetectedMarker** markers, int* count,
                     ArDetectionStats* stats = nullptr);
 

@@ -58,27 +58,23 @@ int blackSumOf(const uint8_t* frame) {
 const LabelSet* labelFrame(const uint8_t* frame, const ArDetectorSettings& settings, ArDetectionStats* stats) {
   ArLabelFailure failure = ArLabelFailure::None;
   const LabelSet* labels = nullptr;
-  const bool sized = arFrameWidth >= 0 && arFrameHeight >= 0 &&
-                     static_cast<int64_t>(arFrameWidth) * arFrameHeight <= kArMaxFramePixels;
+  // Checked before any mode reads the frame; labelling itself checks the same for its callers.
+  if (arFrameWidth < 0 || arFrameHeight < 0 || static_cast<int64_t>(arFrameWidth) * arFrameHeight > kArMaxFramePixels) {
+    stats->problem = ArDetectionProblem::FrameTooLarge;
+    stats->threshold = -1;
+    return nullptr;
+  }
   switch (settings.thresholdMode) {
     case ArThresholdMode::Fixed:
       stats->threshold = settings.threshold;
       labels = arLabelImage(frame, settings.threshold, &failure);
       break;
     case ArThresholdMode::Auto:
-      if (!sized) {
-        failure = ArLabelFailure::FrameTooLarge;
-        break;
-      }
       stats->threshold = arAutoThresholdChoose(frame);
       labels = arLabelImage(frame, stats->threshold, &failure);
       if (!labels) arAutoThresholdLearn(frame, stats->threshold, nullptr, 0);
       break;
     case ArThresholdMode::Adaptive:
-      if (!sized) {
-        failure = ArLabelFailure::FrameTooLarge;
-        break;
-      }
       labels = arLabelImageAdaptive(frame, settings.adaptiveRadius, settings.adaptiveLevel, blackSumOf(frame), &failure);
       break;
   }
@@ -87,8 +83,9 @@ const LabelSet* labelFrame(const uint8_t* frame, const ArDetectorSettings& setti
   return labels;
 }
 
+// Squares beyond the candidate limit are traced and counted only when the caller reads the count.
 int detectFrame(const uint8_t* frame, const ArDetectorSettings& settings, DetectedMarker** markers, int* count,
-                ArDetectionStats* stats) {
+                ArDetectionStats* stats, bool countBeyondLimit) {
   *count = 0;
   *markers = gMarkers;
   *stats = ArDetectionStats();
@@ -107,7 +104,7 @@ int detectFrame(const uint8_t* frame, const ArDetectorSettings& settings, Detect
   int32_t candidateCount = 0;
   const SquareCandidate* candidates =
       arFindSquares(labels, kArMaxRegionArea, kArMinRegionArea, kArSquareFactor, &candidateCount,
-                    settings.maxCandidates, &stats->candidatesBeyondLimit);
+                    settings.maxCandidates, countBeyondLimit ? &stats->candidatesBeyondLimit : nullptr);
   int32_t markerCount = 0;
   arMeasureMarkers(frame, candidates, candidateCount, gMarkers, &markerCount, settings.maxCandidates, settings);
   if (settings.thresholdMode == ArThresholdMode::Auto)
@@ -169,12 +166,13 @@ int arFindMarkers(const uint8_t* frame, int threshold, DetectedMarker** markers,
   ArDetectorSettings settings;
   settings.threshold = threshold;
   ArDetectionStats stats;
-  return detectFrame(frame, settings, markers, count, &stats);
+  return detectFrame(frame, settings, markers, count, &stats, false);
 }
 
 int arDetectMarkers(const uint8_t* frame, const ArDetectorSettings& settings, DetectedMarker** markers, int* count,
                     ArDetectionStats* stats) {
   ArDetectionStats local;
+  const bool countBeyondLimit = stats != nullptr;
   if (!stats) stats = &local;
   if (arDetectorSettingsProblem(settings)) {
     *count = 0;
@@ -183,7 +181,7 @@ int arDetectMarkers(const uint8_t* frame, const ArDetectorSettings& settings, De
     stats->problem = ArDetectionProblem::InvalidSettings;
     return -1;
   }
-  return detectFrame(frame, settings, markers, count, stats);
+  return detectFrame(frame, settings, markers, count, stats, countBeyondLimit);
 }
 
 const char* arDetectionProblemText(ArDetectionProblem problem) {
