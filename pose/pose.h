@@ -19,16 +19,18 @@
 double arMarkerPose(const DetectedMarker* marker, const double center[2], double width,
                     double out[3][4]);
 
-// arMarkerPose carried to the least reprojection error: from its estimate, and from the same
-// pose with the tilt mirrored about the line of sight (a square seen from afar looks nearly the
-// same both ways), Levenberg-Marquardt moves the pose until the four model corners, projected
-// through the camera matrix and its lens model, land on the observed (distorted) corners; the
-// one with the lower error is kept. Returns that error, the mean squared distance per corner in
-// observed pixels squared, and writes its pose to out. *ambiguityRatio (if given) receives the
-// kept error divided by the other one, 0 .. 1: near 0 the tilt is certain, near 1 both tilts fit
-// the corners alike (1 as well when both fit exactly). -1.0 with out untouched when arMarkerPose
-// finds no pose, or neither start can be refined (a corner would lie behind the camera). Uses
-// process-wide work storage: one call at a time.
+// The marker's pose carried to the least reprojection error: from the rotation of its edge lines
+// (as arMarkerPose starts) with the translation that fits it best, and from the same pose with the
+// tilt mirrored about the line of sight (a square seen from afar looks nearly the same both ways),
+// Levenberg-Marquardt moves the pose until the four model corners, projected through the camera
+// matrix and its lens model, land on the observed (distorted) corners; the one with the lower
+// error is kept. arMarkerPose's angle search is not needed for this start. Returns that error, the
+// mean squared distance per corner in observed pixels squared, and writes its pose to out.
+// *ambiguityRatio (if given) receives the kept error divided by the other one, 0 .. 1: near 0 the
+// tilt is certain, near 1 both tilts fit the corners alike (1 as well when both fit exactly). -1.0
+// with out untouched where arMarkerPose fails (degenerate edge lines, a width that is not a
+// positive number, a centre that is not finite) or neither start can be refined (a corner would
+// lie behind the camera).
 double arMarkerPoseRefined(const DetectedMarker* marker, const double center[2], double width, double out[3][4],
                            double* ambiguityRatio);
 

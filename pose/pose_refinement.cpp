@@ -113,6 +113,30 @@ struct Problem {
   }
 };
 
+// Translation t that best maps the rotated model corners (X, Y, 0) onto their ideal image points
+// through P: each point gives two equations linear in t, (P_row - u P_2) (r m + t) = 0, solved
+// by least squares. false when they do not fix t or it lies behind the camera.
+bool fitTranslation(const Matrix3& r, const double model[4][2], const double ideal[4][2], const double projection[3][4],
+                    Vector3* t) {
+  Eigen::Matrix<double, 8, 3> a;
+  Eigen::Matrix<double, 8, 1> b;
+  for (int k = 0; k < 4; k++) {
+    const Vector3 w = r * Vector3(model[k][0], model[k][1], 0);
+    for (int axis = 0; axis < 2; axis++) {
+      const double u = ideal[k][axis];
+      Vector3 row;
+      for (int j = 0; j < 3; j++) row(j) = projection[axis][j] - u * projection[2][j];
+      a.row(2 * k + axis) = row.transpose();
+      b(2 * k + axis) = -(row.dot(w) + projection[axis][3] - u * projection[2][3]);
+    }
+  }
+  const Matrix3 normal = a.transpose() * a;
+  Eigen::LDLT<Matrix3> solver(normal);
+  if (solver.info() != Eigen::Success) return false;
+  *t = solver.solve(a.transpose() * b);
+  return t->allFinite() && (*t)(2) > 0;
+}
+
 Pose updated(const Pose& pose, const Vector6& step) {
   Pose next = pose;
   const Vector3 w = step.head<3>();
@@ -180,22 +204,28 @@ double arRefinePoseFrom(double pose[3][4], const double model[][2], const double
 
 double arMarkerPoseRefined(const DetectedMarker* marker, const double center[2], double width, double out[3][4],
                            double* ambiguityRatio) {
-  double start[3][4];
-  if (arMarkerPose(marker, center, width, start) < 0) return kArPoseFailure;
+  if (!(width > 0) || !std::isfinite(width) || !std::isfinite(center[0]) || !std::isfinite(center[1]))
+    return kArPoseFailure;
   const CameraParam& camera = arCurrentCamera;
+  double rotation[3][3];
+  if (arInitialRotation(marker, camera.projection, rotation) < 0) return kArPoseFailure;
 
   // Corners about the marker centre, matched as arMarkerPose matches them.
   const int dir = ((marker->dir % 4) + 4) % 4;
   const double h = width * 0.5;
   const double model[4][2] = {{-h, h}, {h, h}, {h, -h}, {-h, -h}};
-  double observed[4][2];
+  double ideal[4][2], observed[4][2];
   for (int k = 0; k < 4; k++) {
     const double* v = marker->vertex[(4 + k - dir) % 4];
+    ideal[k][0] = v[0], ideal[k][1] = v[1];
     arIdealToObserved(camera.distortion, v[0], v[1], &observed[k][0], &observed[k][1]);
   }
-  // The pose of the centred marker: its translation is where the centre lies.
-  Pose centred = fromArray(start);
-  centred.t += centred.r * Vector3(center[0], center[1], 0);
+  // The start: the rotation of the edge lines and the translation that fits it best. The
+  // refinement needs no more than that, so the angle search of arMarkerPose is left out.
+  Pose centred;
+  for (int i = 0; i < 3; i++)
+    for (int j = 0; j < 3; j++) centred.r(i, j) = rotation[i][j];
+  if (!fitTranslation(centred.r, model, ideal, camera.projection, &centred.t)) return kArPoseFailure;
   double candidates[2][3][4];
   toArray(centred, candidates[0]);
   const double sight[3] = {centred.t(0), centred.t(1), centred.t(2)};
