@@ -152,6 +152,8 @@ const EndToEndCase kCases[] = {
      [](const Figures& f) { poseFigures(f, 0.20, 0.3); }},
     {"LargeFrames", true, [] { SceneSetup s = lit(1, 0, 1); s.width = 1920, s.height = 1080; return s; }(), 4, 4, 17000,
      {kModes[0], kModes[2]}, {0.99, 0.99}},
+    {"HdFrames", true, [] { SceneSetup s = lit(1, 0, 1); s.width = 1280, s.height = 720; return s; }(), 4, 4, 18000,
+     {kModes[0], kModes[2]}, {0.99, 0.99}},
     // Small, steep markers: 30 to 45 pixels, tilted 40 to 60 degrees, with and without refinement.
     {"SmallSteep", true, scenes(30, 45, 0, 0, 40, 60, 0), 150, 12, 11000, {kFixed, refined(false)}, {0, 0},
      [](const Figures& f) {
